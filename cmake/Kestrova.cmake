@@ -1,0 +1,91 @@
+# Helpers shared by every module of the tree.
+#
+# A module is a folder under src/core/ or src/net/ with its own CMakeLists.txt that calls
+# kestrova_core_module() or kestrova_net_module(). Sources are taken from the folder itself.
+# The aggregate targets kestrova_core and kestrova_net link every module of their layer.
+
+set(KESTROVA_WARNINGS -Wall -Wextra -Wno-unused-parameter)
+
+function(_kestrova_module layer name)
+  cmake_parse_arguments(M "" "" "DEPS;LIBS;EXTRA_SOURCES" ${ARGN})
+  file(GLOB _srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  list(APPEND _srcs ${M_EXTRA_SOURCES})
+  set(_target kestrova_${layer}_${name})
+  if(_srcs)
+    add_library(${_target} STATIC ${_srcs})
+    target_include_directories(${_target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_compile_options(${_target} PRIVATE ${KESTROVA_WARNINGS})
+    set(_vis PUBLIC)
+  else()
+    add_library(${_target} INTERFACE)
+    target_include_directories(${_target} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    set(_vis INTERFACE)
+  endif()
+  foreach(dep ${M_DEPS})
+    target_link_libraries(${_target} ${_vis} ${dep})
+  endforeach()
+  if(M_LIBS)
+    target_link_libraries(${_target} ${_vis} ${M_LIBS})
+  endif()
+  set_property(GLOBAL APPEND PROPERTY KESTROVA_${layer}_MODULES ${_target})
+endfunction()
+
+# Core modules: standard C++20 and pugixml only (no Qt, no sockets, no threads).
+function(kestrova_core_module name)
+  _kestrova_module(core ${name} ${ARGN})
+endfunction()
+
+# Net modules: blocking I/O with time-outs; may use core, libcurl and POSIX sockets.
+function(kestrova_net_module name)
+  _kestrova_module(net ${name} ${ARGN})
+endfunction()
+
+# Adds every sub-folder holding a CMakeLists.txt.
+macro(kestrova_add_subdirs)
+  file(GLOB _children RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT _children)
+  foreach(_child ${_children})
+    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${_child} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${_child}/CMakeLists.txt)
+      add_subdirectory(${_child})
+    endif()
+  endforeach()
+endmacro()
+
+# kestrova_add_test(name SOURCES a.cpp b.cpp LIBS kestrova_core_x ... [LABELS l] [QT])
+# A GoogleTest executable registered with CTest (each TEST is one CTest case).
+function(kestrova_add_test name)
+  cmake_parse_arguments(T "QT;NO_DISCOVER" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_compile_options(${name} PRIVATE ${KESTROVA_WARNINGS})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  target_compile_definitions(${name} PRIVATE
+    KESTROVA_SOURCE_DIR="${PROJECT_SOURCE_DIR}" KESTROVA_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  set(_env "QT_QPA_PLATFORM=offscreen")
+  include(GoogleTest)
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}" ENVIRONMENT "${_env}")
+endfunction()
+
+# kestrova_add_fuzz(name SOURCES fuzz.cpp LIBS ... CORPUS dir)
+# The harness defines LLVMFuzzerTestOneInput. Always built as a corpus replayer that CTest runs
+# over every file of the corpus folder; with KESTROVA_FUZZ=ON (clang) also as a libFuzzer binary.
+function(kestrova_add_fuzz name)
+  cmake_parse_arguments(F "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name}_replay ${F_SOURCES} ${PROJECT_SOURCE_DIR}/tests/fuzz/replay_main.cpp)
+  target_include_directories(${name}_replay PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name}_replay PRIVATE ${F_LIBS})
+  add_test(NAME fuzz_corpus.${name} COMMAND ${name}_replay ${F_CORPUS})
+  set_tests_properties(fuzz_corpus.${name} PROPERTIES LABELS fuzz TIMEOUT 300)
+  if(KESTROVA_FUZZ)
+    add_executable(${name}_fuzzer ${F_SOURCES})
+    target_include_directories(${name}_fuzzer PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+    target_compile_options(${name}_fuzzer PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_link_options(${name}_fuzzer PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_link_libraries(${name}_fuzzer PRIVATE ${F_LIBS})
+  endif()
+endfunction()
