@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer harnesses with clang, AddressSanitizer and UndefinedBehaviorSanitizer and
+# runs each for a while over a copy of its seed corpus (the committed corpus is never changed).
+#   bash scripts/fuzz.sh [seconds-per-fuzzer]     (default 60; CI runs a short smoke run)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+SECS=${1:-60}
+BUILD=${KESTROVA_FUZZ_BUILD_DIR:-build-fuzz}
+CC=clang CXX=clang++ cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DKESTROVA_FUZZ=ON -DKESTROVA_BUILD_UI=OFF >/dev/null
+targets=$(awk '{print $1"_fuzzer"}' "$BUILD/fuzzers.txt")
+[ -n "$targets" ] || { echo "no fuzzers"; exit 0; }
+# shellcheck disable=SC2086
+cmake --build "$BUILD" -j"$(nproc)" --target $targets
+status=0
+while read -r name corpus; do
+  [ -n "$name" ] || continue
+  work=$(mktemp -d)
+  echo "== $name: ${SECS}s over $corpus"
+  if ! "$BUILD/${name}_fuzzer" -max_total_time="$SECS" -timeout=10 -rss_limit_mb=2048 \
+        -print_final_stats=1 "$work" "$corpus" > "$work.log" 2>&1; then
+    echo "fuzzer $name FAILED"; tail -n 40 "$work.log"; status=1
+  else
+    grep -E 'stat::number_of_executed_units|Done' "$work.log" | tail -n 2 || true
+  fi
+  rm -rf "$work" "$work.log"
+done < "$BUILD/fuzzers.txt"
+exit $status
