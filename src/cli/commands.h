@@ -1,0 +1,11 @@
+// Subcommands of kestrova-cli. Each takes the arguments after its own name (argv[0] is the
+// subcommand) and returns the process exit code.
+#pragma once
+
+namespace kestrova {
+
+int CmdDiscover(int argc, char** argv);
+int CmdSetIp(int argc, char** argv);
+int CmdWifiScan(int argc, char** argv);
+
+}  // namespace kestrova

@@ -1,0 +1,46 @@
+// kestrova-cli: the discovery and settings engine without windows, for scripts and tests.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "cli/commands.h"
+
+namespace {
+
+struct Command {
+  const char* name;
+  int (*run)(int, char**);
+  const char* help;
+};
+
+const Command kCommands[] = {
+    {"discover", kestrova::CmdDiscover, "discover [--seconds N] [--json]   list the cameras on the LAN"},
+    {"set-ip", kestrova::CmdSetIp, "set-ip ...                         give a camera new network settings"},
+    {"wifi-scan", kestrova::CmdWifiScan, "wifi-scan ...                      list the wireless networks a camera sees"},
+};
+
+void Usage(FILE* out) {
+  std::fprintf(out, "usage: kestrova-cli <command> [options]\n\ncommands:\n");
+  for (const auto& c : kCommands) std::fprintf(out, "  %s\n", c.help);
+  std::fprintf(out, "\n'kestrova-cli <command> --help' describes a command's options.\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    Usage(stderr);
+    return 2;
+  }
+  const std::string cmd = argv[1];
+  if (cmd == "--help" || cmd == "-h" || cmd == "help") {
+    Usage(stdout);
+    return 0;
+  }
+  for (const auto& c : kCommands) {
+    if (cmd == c.name) return c.run(argc - 1, argv + 1);
+  }
+  std::fprintf(stderr, "kestrova-cli: unknown command '%s'\n", cmd.c_str());
+  Usage(stderr);
+  return 2;
+}

@@ -1,0 +1,198 @@
+#include "net/sockets/udp_socket.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace kestrova {
+
+std::optional<uint32_t> ParseIPv4(const std::string& text) {
+  in_addr a{};
+  if (inet_pton(AF_INET, text.c_str(), &a) != 1) return std::nullopt;
+  return a.s_addr;
+}
+
+std::string FormatIPv4(uint32_t networkOrder) {
+  in_addr a{};
+  a.s_addr = networkOrder;
+  char buf[INET_ADDRSTRLEN] = {};
+  if (!inet_ntop(AF_INET, &a, buf, sizeof buf)) return {};
+  return buf;
+}
+
+namespace {
+
+bool MakeAddr(const std::string& addr, uint16_t port, sockaddr_in& out) {
+  std::memset(&out, 0, sizeof out);
+  out.sin_family = AF_INET;
+  out.sin_port = htons(port);
+  if (addr.empty()) {
+    out.sin_addr.s_addr = htonl(INADDR_ANY);
+    return true;
+  }
+  auto a = ParseIPv4(addr);
+  if (!a) return false;
+  out.sin_addr.s_addr = *a;
+  return true;
+}
+
+}  // namespace
+
+UdpSocket::~UdpSocket() { Close(); }
+
+UdpSocket::UdpSocket(UdpSocket&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+
+UdpSocket& UdpSocket::operator=(UdpSocket&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+bool UdpSocket::Open() {
+  Close();
+  fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  return fd_ >= 0;
+}
+
+bool UdpSocket::Bind(uint16_t port, const std::string& localAddr) {
+  if (fd_ < 0 && !Open()) return false;
+  sockaddr_in sa{};
+  if (!MakeAddr(localAddr, port, sa)) return false;
+  return ::bind(fd_, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0;
+}
+
+bool UdpSocket::BindFreePort(uint16_t first, const std::string& localAddr, int range) {
+  sockaddr_in sa{};
+  if (!MakeAddr(localAddr, 0, sa)) {
+    Close();
+    return false;
+  }
+  // A UDP socket whose bind failed stays unbound, so one socket can try every port in turn;
+  // that also leaves no gap between probing a port and taking it.
+  if (!Open()) return false;
+  for (int i = 0; i < range; ++i) {
+    const int port = int(first) + i;
+    if (port > 65535) break;
+    sa.sin_port = htons(uint16_t(port));
+    if (::bind(fd_, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0) return true;
+  }
+  Close();
+  return false;
+}
+
+bool UdpSocket::SetBroadcast(bool on) {
+  if (fd_ < 0) return false;
+  int v = on ? 1 : 0;
+  return ::setsockopt(fd_, SOL_SOCKET, SO_BROADCAST, &v, sizeof v) == 0;
+}
+
+bool UdpSocket::SetReceiveBuffer(int bytes) {
+  if (fd_ < 0) return false;
+  return ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) == 0;
+}
+
+bool UdpSocket::SendTo(const std::string& addr, uint16_t port, std::span<const uint8_t> data) {
+  if (fd_ < 0) return false;
+  sockaddr_in sa{};
+  if (!MakeAddr(addr, port, sa) || addr.empty()) return false;
+  ssize_t n;
+  do {
+    n = ::sendto(fd_, data.data(), data.size(), MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&sa),
+                 sizeof sa);
+  } while (n < 0 && errno == EINTR);
+  return n >= 0 && std::size_t(n) == data.size();
+}
+
+bool UdpSocket::SendTo(const std::string& addr, uint16_t port, const std::string& text) {
+  return SendTo(addr, port,
+                std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+}
+
+std::optional<UdpDatagram> UdpSocket::Receive(std::size_t limit) {
+  if (fd_ < 0) return std::nullopt;
+  UdpDatagram d;
+  d.data.resize(limit);
+  sockaddr_in from{};
+  socklen_t fromLen = sizeof from;
+  ssize_t n;
+  do {
+    // MSG_TRUNC: the result is the datagram's real length even when it did not fit.
+    n = ::recvfrom(fd_, d.data.data(), d.data.size(), MSG_TRUNC | MSG_DONTWAIT,
+                   reinterpret_cast<sockaddr*>(&from), &fromLen);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) return std::nullopt;
+  if (std::size_t(n) > limit) {
+    d.oversized = true;
+  } else {
+    d.data.resize(std::size_t(n));
+  }
+  d.fromIp = FormatIPv4(from.sin_addr.s_addr);
+  d.fromPort = ntohs(from.sin_port);
+  return d;
+}
+
+WaitResult UdpSocket::WaitReadable(int timeoutMs) const {
+  if (fd_ < 0) return WaitResult::Error;
+  pollfd p{fd_, POLLIN, 0};
+  int r;
+  do {
+    r = ::poll(&p, 1, timeoutMs);
+  } while (r < 0 && errno == EINTR);
+  if (r < 0) return WaitResult::Error;
+  if (r == 0) return WaitResult::Timeout;
+  if (p.revents & (POLLERR | POLLNVAL)) return (p.revents & POLLIN) ? WaitResult::Readable : WaitResult::Error;
+  return WaitResult::Readable;
+}
+
+void UdpSocket::Close() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+uint16_t UdpSocket::LocalPort() const {
+  if (fd_ < 0) return 0;
+  sockaddr_in sa{};
+  socklen_t len = sizeof sa;
+  if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&sa), &len) != 0) return 0;
+  return ntohs(sa.sin_port);
+}
+
+WakePipe::WakePipe() {
+  int fds[2];
+  if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) == 0) {
+    rd_ = fds[0];
+    wr_ = fds[1];
+  }
+}
+
+WakePipe::~WakePipe() {
+  if (rd_ >= 0) ::close(rd_);
+  if (wr_ >= 0) ::close(wr_);
+}
+
+void WakePipe::Signal() {
+  if (wr_ < 0) return;
+  const char c = 1;
+  // A full pipe already guarantees a wake-up; the result does not matter.
+  [[maybe_unused]] ssize_t n = ::write(wr_, &c, 1);
+}
+
+void WakePipe::Drain() {
+  if (rd_ < 0) return;
+  char buf[256];
+  while (::read(rd_, buf, sizeof buf) > 0) {
+  }
+}
+
+}  // namespace kestrova
