@@ -43,7 +43,8 @@ std::string LoadStr(const std::string& key);
 std::string ReadFormString(const std::string& section, const std::string& key);
 
 // The open language file used by ApplyStrings and the language combo, under lock B.
-// The callback runs with lock B held and the file open (opened on first use).
+// The callback runs with lock B held and the file open (opened on first use). Lock B is
+// recursive and the file stays alive for the whole callback, even if it calls SetLanguage.
 void WithOpenLangFile(const std::function<void(const TIniFile&)>& fn);
 
 // Font choice per language: face by code, the 8/9 size rule. Faces are the logical names;
@@ -58,20 +59,40 @@ void ApplyLangFont(const std::string& code, LangFont& font);
 // Language code for an OEM code page: 863 fr, 932 jp, 936 cn, 950 b5, 1144 Ita, 1145 spa, else en.
 std::string DefaultLanguage(int oemCodePage);
 
+// The OEM code page that stands for a POSIX locale name (the value of LC_ALL, LC_MESSAGES or
+// LANG, such as "zh_CN.UTF-8"): zh_CN/zh_SG/zh 936, zh_TW/zh_HK/zh_MO 950, ja 932, fr_CA 863,
+// it 1144, es 1145, anything else 437.
+int OemCodePageFromLocale(const std::string& localeName);
+
 // Writes the embedded files into LanguageDir on construction and removes them on destruction,
 // unless another instance still uses the folder. The folder is per user and never followed
 // through a symbolic link.
+//
+// languageDir is created with mode 0700 (missing parents too). It is used only when it is a
+// real directory (not a symbolic link) owned by the current user; otherwise a fresh private
+// folder made by mkdtemp under the temporary directory is used instead, and Dir() tells which.
+// Every instance holds a shared lock on a lock file inside the folder; the ending instance
+// removes the folder only when it can take that lock exclusively, that is when no other
+// instance uses it. The files are replaced atomically, so a running instance never reads a
+// half-written file. The constructor also calls SetLanguageLocation(Dir(), programBaseName).
 class TStrRes {
  public:
   explicit TStrRes(const std::filesystem::path& languageDir, const std::string& programBaseName);
   ~TStrRes();
   TStrRes(const TStrRes&) = delete;
   TStrRes& operator=(const TStrRes&) = delete;
+  // True when the folder is in use and every embedded file was written.
   bool Ok() const { return ok_; }
+  // The folder actually used (languageDir, or the fall-back folder); empty when none could be made.
+  const std::filesystem::path& Dir() const { return dir_; }
 
  private:
+  bool OpenFolder(const std::filesystem::path& dir, bool mayCreate);
+  void WriteFiles(const std::string& programBaseName);
+
   std::filesystem::path dir_;
   bool ok_ = false;
+  int dirFd_ = -1;
   int lockFd_ = -1;
 };
 

@@ -32,6 +32,9 @@ class TIniFile {
 
   // Each write updates memory and, with a file behind the object, rewrites the file atomically.
   // Returns false when the file could not be written (memory is updated all the same).
+  // A section or key that is empty, or a name or value holding CR, LF or NUL (or "=" in a key,
+  // "]" in a section name) would not read back as written: such a write is refused (false,
+  // nothing changed).
   bool WriteString(std::string_view section, std::string_view key, std::string_view value);
   bool WriteInteger(std::string_view section, std::string_view key, int value);
   bool WriteBool(std::string_view section, std::string_view key, bool value);
@@ -40,8 +43,20 @@ class TIniFile {
   std::string ToText() const;
 
  private:
-  struct Entry { std::string key, value; };
-  struct Section { std::string name; std::vector<Entry> entries; };
+  // A line of a section: a key with its value, or a line kept as it was read (comment, blank,
+  // junk) so that rewriting the file does not lose it.
+  struct Entry {
+    std::string key, value;
+    bool kept = false;
+    std::string line;
+  };
+  // The lines before the first section header live in a leading section with keptHead set;
+  // it is never found by name.
+  struct Section {
+    std::string name;
+    std::vector<Entry> entries;
+    bool keptHead = false;
+  };
   bool Save() const;
   void Parse(std::string_view text);
   const Section* FindSection(std::string_view name) const;
@@ -50,5 +65,11 @@ class TIniFile {
   std::filesystem::path path_;
   std::vector<Section> sections_;
 };
+
+// Replaces the file with the bytes: a temporary file in the same folder is written, flushed to
+// disk and renamed over the target, so a reader or a crash sees either the old or the new file.
+// A symbolic link at path is written through (its target is replaced). False on any failure;
+// the old file is then left as it was and no temporary file stays behind.
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
 }  // namespace kestrova
