@@ -42,7 +42,8 @@ std::string DevTypeLetter(int32_t code);
 std::string DeviceLanUrl(const TDevInfo& dev);
 // From DDnsServer: the text from the first "." on, cut before the first ":" that remains.
 std::string DdnsDomainSuffix(const TDevInfo* dev);
-// "http://" + DDnsUser + DdnsDomainSuffix, or empty.
+// "http://" + DDnsUser + DdnsDomainSuffix (no port); empty without a device, without a DDNS
+// account name (no host to name) or without a suffix.
 std::string DeviceOuterUrl(const TDevInfo* dev);
 
 }  // namespace kestrova

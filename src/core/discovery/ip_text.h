@@ -1,0 +1,39 @@
+// Address and byte-text helpers used by the discovery and settings codecs.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrova {
+
+// The four bytes as four decimal numbers joined by '.', in stored order ("192.168.1.20").
+std::string IPBytesToStr(std::span<const uint8_t, 4> bytes);
+
+// Dotted decimal to four bytes in written order. The text must be exactly four '.'-separated
+// decimal numbers 0..255 (digits only, no blanks); anything else gives nullopt, so a bad
+// address is never sent as some other address.
+std::optional<std::array<uint8_t, 4>> IPStrToBytes(std::string_view text);
+
+// n bytes from the first 2n hex digits of text (either case). Always returns n bytes: decoding
+// stops at the first pair that is missing or not hex, and the remaining bytes stay zero. *ok
+// (when given) tells whether all n bytes were decoded.
+std::vector<uint8_t> HexToBytes(std::string_view text, std::size_t n, bool* ok = nullptr);
+
+// Bytes as lower-case hex digits without separators ("001122aabbcc").
+std::string BytesToHexLower(std::span<const uint8_t> bytes);
+
+// Address order of the device list: split both texts at '.'; with different numbers of parts,
+// the case-insensitive text comparison; otherwise part by part as decimal numbers (a part that
+// is not a number counts as 0), the first unequal pair decides. Returns -1, 0 or 1.
+int CompareIP(std::string_view a, std::string_view b);
+
+// Case-insensitive (ASCII) text comparison: -1, 0 or 1.
+int CompareTextNoCase(std::string_view a, std::string_view b);
+
+}  // namespace kestrova
