@@ -228,6 +228,11 @@ bool TIniFile::WriteBool(std::string_view section, std::string_view key, bool va
 
 std::string TIniFile::ToText() const {
   std::string out;
+  // A kept first line that itself starts with a byte-order mark gets one more in front, since
+  // reading drops the first; otherwise that line would read back as something else.
+  if (!sections_.empty() && sections_.front().keptHead && !sections_.front().entries.empty() &&
+      sections_.front().entries.front().line.rfind("\xEF\xBB\xBF", 0) == 0)
+    out = "\xEF\xBB\xBF";
   for (const auto& s : sections_) {
     if (!s.keptHead) out += "[" + s.name + "]\r\n";
     for (const auto& e : s.entries) {
