@@ -1,0 +1,35 @@
+// Whether an address inside one adapter's own subnet already answers. Used by the automatic
+// address setting before it gives a camera an address.
+//
+// Only ever sends to an address inside the adapter's subnet (the adapter's own address, the
+// subnet's network and broadcast addresses excluded, masks shorter than /8 refused); anything
+// else is refused without a single packet.
+#pragma once
+
+#include <string>
+
+#include "core/hostnet/net_card.h"
+
+namespace kestrova {
+
+enum class TAddressState {
+  Free,     // nobody answered within the time-out
+  InUse,    // an echo reply came, or the neighbour table resolved the address
+  Refused,  // not probed: invalid input or outside the adapter's subnet
+};
+
+struct TProbeResult {
+  TAddressState State = TAddressState::Refused;
+  std::string Mac;     // hardware address of the answering device when the neighbour table knows it
+  std::string Method;  // "self", "icmp", "icmp-raw", "neighbour" or "" (for diagnostics)
+};
+
+// Probes ip on card (card.IP/card.NetMask give the subnet, card.IfName the device). Sends
+// ICMP echo requests through an unprivileged ping socket when the system allows it, else a raw
+// ICMP socket (root); when neither is possible, a UDP datagram to the discard port makes the
+// kernel resolve the address. Afterwards a complete neighbour-table entry for the address on
+// the adapter's device also counts as in use (a device that drops echo requests still answers
+// address resolution). The adapter's own address is in use without any traffic.
+TProbeResult AddressInUse(const TNET_CARD& card, const std::string& ip, int timeoutMs);
+
+}  // namespace kestrova
