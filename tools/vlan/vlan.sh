@@ -27,7 +27,7 @@ PREFIX=kv
 LAN_NS=${PREFIX}-lan
 BRIDGE=br0
 KV_PC_ADDR=${KV_PC_ADDR:-192.168.0.10/24}
-KV_CAM_ADDRS=${KV_CAM_ADDRS:-192.168.0.101/24 192.168.0.102/24 192.168.0.103/24 192.168.0.104/24 192.168.1.88/24}
+KV_CAM_ADDRS=${KV_CAM_ADDRS:-192.168.0.102/24 192.168.0.103/24 192.168.0.104/24 192.168.1.88/24}
 
 die() { echo "vlan.sh: $*" >&2; exit 1; }
 
@@ -44,6 +44,8 @@ ns_sysctls() {
   local ns=$1
   ip netns exec "$ns" sh -c '
     for f in /proc/sys/net/ipv4/conf/*/rp_filter; do echo 0 > "$f"; done
+    # Removing one address must not take the other addresses of its subnet with it.
+    for f in /proc/sys/net/ipv4/conf/*/promote_secondaries; do echo 1 > "$f"; done
     echo 0 > /proc/sys/net/ipv4/ip_forward
     [ -w /proc/sys/net/ipv6/conf/all/disable_ipv6 ] && echo 1 > /proc/sys/net/ipv6/conf/all/disable_ipv6
     [ -w /proc/sys/net/ipv6/conf/default/disable_ipv6 ] && echo 1 > /proc/sys/net/ipv6/conf/default/disable_ipv6

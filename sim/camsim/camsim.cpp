@@ -1,0 +1,544 @@
+#include "camsim.h"
+
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/signalfd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+#include "bytes.h"
+#include "responder.h"
+
+extern char** environ;
+
+namespace kestrova::camsim {
+
+namespace {
+
+long long NowMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
+}
+
+std::string Stamp() {
+  timespec ts{};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  tm t{};
+  gmtime_r(&ts.tv_sec, &t);
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%03ld", t.tm_hour, t.tm_min, t.tm_sec,
+                ts.tv_nsec / 1000000);
+  return buf;
+}
+
+std::string Endpoint(const sockaddr_in& a) {
+  char ip[INET_ADDRSTRLEN] = "?";
+  inet_ntop(AF_INET, &a.sin_addr, ip, sizeof ip);
+  return std::string(ip) + ":" + std::to_string(ntohs(a.sin_port));
+}
+
+bool IsLoopbackAddr(const std::string& ip) {
+  auto a = ParseIPv4(ip);
+  return a && (*a)[0] == 127;
+}
+
+sockaddr_in MakeAddr(const std::string& ip, uint16_t port) {
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(port);
+  inet_pton(AF_INET, ip.c_str(), &a.sin_addr);
+  return a;
+}
+
+// A non-blocking UDP socket bound to ip:port, broadcast allowed; -1 (errno set) on failure.
+int OpenUdp(const std::string& ip, uint16_t port) {
+  int s = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (s < 0) return -1;
+  int one = 1;
+  setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  setsockopt(s, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
+  int buf = 1 << 20;  // a search round of many cameras arrives at once
+  setsockopt(s, SOL_SOCKET, SO_RCVBUF, &buf, sizeof buf);
+  setsockopt(s, SOL_SOCKET, SO_SNDBUF, &buf, sizeof buf);
+  sockaddr_in a = MakeAddr(ip, port);
+  if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    int e = errno;
+    close(s);
+    errno = e;
+    return -1;
+  }
+  return s;
+}
+
+uint16_t BoundPort(int s) {
+  sockaddr_in a{};
+  socklen_t len = sizeof a;
+  getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+  return ntohs(a.sin_port);
+}
+
+// Runs `ip ARGS...` with its output discarded; returns its exit status (-1 when it cannot run).
+int RunIp(const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  std::string prog = "ip";
+  argv.push_back(prog.data());
+  std::vector<std::string> copy = args;
+  for (auto& a : copy) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  int rc = posix_spawnp(&pid, "ip", &fa, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&fa);
+  if (rc != 0) return -1;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string AddrWithPrefix(const CameraConfig& c) {
+  auto p = MaskPrefix(c.mask);
+  return c.ip + "/" + std::to_string(p ? *p : 24);
+}
+
+}  // namespace
+
+// ---- log ------------------------------------------------------------------------------------
+
+bool Log::Open(const std::string& path) {
+  if (path.empty()) return true;
+  FILE* f = std::fopen(path.c_str(), "a");
+  if (!f) return false;
+  f_ = f;
+  own_ = true;
+  return true;
+}
+
+void Log::Line(const std::string& text) {
+  std::lock_guard<std::mutex> lock(mu_);
+  std::fprintf(f_, "%s %s\n", Stamp().c_str(), text.c_str());
+  std::fflush(f_);
+}
+
+Log::~Log() {
+  if (own_) std::fclose(f_);
+}
+
+bool OnHostNetwork() {
+  // The answer is "no" only when this process provably runs in a namespace of its own: one
+  // named by `ip netns` (the virtual LAN), or one that differs from PID 1's.
+  struct stat self{};
+  if (stat("/proc/self/ns/net", &self) != 0) return true;
+  for (const char* dir : {"/run/netns", "/var/run/netns"}) {
+    DIR* d = opendir(dir);
+    if (!d) continue;
+    bool found = false;
+    while (dirent* e = readdir(d)) {
+      if (e->d_name[0] == '.') continue;
+      struct stat st{};
+      std::string path = std::string(dir) + "/" + e->d_name;
+      if (stat(path.c_str(), &st) == 0 && st.st_ino == self.st_ino && st.st_dev == self.st_dev)
+        found = true;
+    }
+    closedir(d);
+    if (found) return false;
+  }
+  struct stat init{};
+  if (stat("/proc/1/ns/net", &init) != 0) return true;
+  return self.st_ino == init.st_ino && self.st_dev == init.st_dev;
+}
+
+// ---- simulator ------------------------------------------------------------------------------
+
+static bool g_host_network = true;
+
+Simulator::Simulator(Options o) : opt_(std::move(o)) {}
+
+Simulator::~Simulator() {
+  for (auto& c : cams_) CloseCameraSocket(c);
+  for (auto& s : shared_)
+    if (s.sock >= 0) close(s.sock);
+  if (!opt_.iface.empty())
+    for (const auto& a : addrs_added_) RunIp({"addr", "del", a, "dev", opt_.iface});
+  if (sigfd_ >= 0) close(sigfd_);
+  if (!opt_.pidfile.empty()) unlink(opt_.pidfile.c_str());
+}
+
+uint16_t Simulator::ServicePort(int family) const {
+  auto it = opt_.ports.find(family);
+  if (it != opt_.ports.end()) return uint16_t(it->second);
+  switch (family) {
+    case 2: return kF2Port;
+    case 5: return kF5Port;
+    case 8: return kF8Port;
+    case 9: return kF9Port;
+  }
+  return 0;
+}
+
+bool Simulator::Start() {
+  if (!log_.Open(opt_.log_path)) {
+    std::fprintf(stderr, "kestrova-camsim: cannot open log %s\n", opt_.log_path.c_str());
+    return false;
+  }
+  g_host_network = OnHostNetwork();
+  loopback_ = IsLoopbackAddr(opt_.bind);
+  if (!ParseIPv4(opt_.bind)) {
+    std::fprintf(stderr, "kestrova-camsim: --bind needs an IPv4 address\n");
+    return false;
+  }
+  if (g_host_network && !loopback_) {
+    std::fprintf(stderr,
+                 "kestrova-camsim: refusing to answer on the host network; run it inside the "
+                 "virtual LAN (tools/vlan/vlan.sh cam ...) or with --bind 127.0.0.1\n");
+    return false;
+  }
+  if (g_host_network && !opt_.iface.empty()) {
+    std::fprintf(stderr, "kestrova-camsim: --iface is only for the virtual LAN\n");
+    return false;
+  }
+
+  sigset_t set;
+  sigemptyset(&set);
+  for (int s : {SIGHUP, SIGTERM, SIGINT, SIGUSR1}) sigaddset(&set, s);
+  sigprocmask(SIG_BLOCK, &set, nullptr);
+  sigfd_ = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
+  signal(SIGPIPE, SIG_IGN);
+
+  if (!LoadCameras(false)) return false;
+  if (!OpenShared()) return false;
+  SyncAddresses();
+  for (auto& c : cams_) OpenCameraSocket(c);
+
+  if (!opt_.pidfile.empty()) {
+    std::ofstream pf(opt_.pidfile);
+    pf << getpid() << "\n";
+  }
+  for (auto& s : shared_) {
+    std::printf("camsim: udp f%d %s:%u\n", s.family, opt_.bind.c_str(), s.port);
+    log_.Line("listen udp family=" + std::to_string(s.family) + " at=" + opt_.bind + ":" +
+              std::to_string(s.port));
+  }
+  for (auto& c : cams_) {
+    std::printf("camsim: camera %s family %d ip %s\n", c.live.section.c_str(), c.live.family,
+                c.live.ip.c_str());
+  }
+  std::printf("camsim: ready\n");
+  std::fflush(stdout);
+  log_.Line(std::string("ready cameras=") + std::to_string(cams_.size()) +
+            (loopback_ ? " mode=loopback" : " mode=lan"));
+  return true;
+}
+
+bool Simulator::LoadCameras(bool reload) {
+  std::string err;
+  auto cfg = LoadConfig(opt_.config_path, err);
+  if (!cfg) {
+    if (reload) {
+      log_.Line("reload failed: " + err + " (keeping the cameras as they are)");
+    } else {
+      std::fprintf(stderr, "kestrova-camsim: %s\n", err.c_str());
+    }
+    return false;
+  }
+  std::vector<Camera> next;
+  for (auto& cc : cfg->cameras) {
+    Camera cam;
+    cam.configured = cc;
+    cam.live = cc;
+    auto old = std::find_if(cams_.begin(), cams_.end(),
+                            [&](const Camera& c) { return c.configured.section == cc.section; });
+    if (old != cams_.end()) {
+      if (old->configured == cc) {
+        cam.live = old->live;  // unchanged in the file: keep what settings commands did
+      } else {
+        log_.Line("reload camera=" + cc.section + " changed");
+      }
+    } else if (reload) {
+      log_.Line("reload camera=" + cc.section + " added");
+    }
+    next.push_back(std::move(cam));
+  }
+  for (auto& c : cams_) {
+    bool kept = std::any_of(next.begin(), next.end(),
+                            [&](const Camera& n) { return n.configured.section == c.configured.section; });
+    if (!kept) log_.Line("reload camera=" + c.configured.section + " removed");
+    CloseCameraSocket(c);
+  }
+  cams_ = std::move(next);
+  return true;
+}
+
+bool Simulator::OpenShared() {
+  for (int family : {2, 5, 8, 9}) {
+    Shared s;
+    s.family = family;
+    s.sock = OpenUdp(opt_.bind, ServicePort(family));
+    if (s.sock < 0) {
+      std::fprintf(stderr, "kestrova-camsim: cannot bind UDP %s:%u for family %d: %s\n",
+                   opt_.bind.c_str(), ServicePort(family), family, std::strerror(errno));
+      return false;
+    }
+    s.port = BoundPort(s.sock);
+    shared_.push_back(s);
+  }
+  return true;
+}
+
+void Simulator::OpenCameraSocket(Camera& c) {
+  if (loopback_) return;  // loopback: every camera answers through the shared sockets
+  uint16_t port = 0;
+  for (auto& s : shared_)
+    if (s.family == c.live.family) port = s.port;
+  c.sock = OpenUdp(c.live.ip, port);
+  if (c.sock < 0) {
+    Emit("warn camera=" + c.live.section + " cannot bind " + c.live.ip + ":" +
+              std::to_string(port) + " (" + std::strerror(errno) +
+              "); answering from the shared socket");
+    return;
+  }
+  c.bound_ip = c.live.ip;
+}
+
+void Simulator::CloseCameraSocket(Camera& c) {
+  if (c.sock >= 0) close(c.sock);
+  c.sock = -1;
+  c.bound_ip.clear();
+}
+
+void Simulator::SyncAddresses() {
+  if (opt_.iface.empty()) return;
+  std::set<std::string> want;
+  for (auto& c : cams_) want.insert(AddrWithPrefix(c.live));
+  for (const auto& a : want) {
+    if (addrs_known_.count(a)) continue;
+    int rc = RunIp({"addr", "add", a, "dev", opt_.iface});
+    if (rc == 0) {
+      addrs_added_.insert(a);
+      Emit("addr add " + a + " dev " + opt_.iface);
+    }
+    addrs_known_.insert(a);
+  }
+  for (auto it = addrs_known_.begin(); it != addrs_known_.end();) {
+    if (want.count(*it)) {
+      ++it;
+      continue;
+    }
+    RunIp({"addr", "del", *it, "dev", opt_.iface});
+    Emit("addr del " + *it + " dev " + opt_.iface);
+    addrs_added_.erase(*it);
+    it = addrs_known_.erase(it);
+  }
+}
+
+bool Simulator::IsOwnEndpoint(const sockaddr_in& a) const {
+  uint16_t port = ntohs(a.sin_port);
+  for (auto& c : cams_) {
+    if (c.sock < 0) continue;
+    sockaddr_in own = MakeAddr(c.bound_ip, 0);
+    if (own.sin_addr.s_addr != a.sin_addr.s_addr) continue;
+    for (auto& s : shared_)
+      if (s.port == port) return true;
+  }
+  return false;
+}
+
+void Simulator::Emit(const std::string& line) {
+  if (collecting_)
+    deferred_.push_back(line);  // logged after the line of the datagram that caused it
+  else
+    log_.Line(line);
+}
+
+void Simulator::Send(int sock, const sockaddr_in& to, const std::vector<uint8_t>& bytes,
+                     const std::string& what) {
+  if (g_host_network && (ntohl(to.sin_addr.s_addr) >> 24) != 127) {
+    Emit("blocked " + what + " to=" + Endpoint(to) + " (host network: loopback only)");
+    return;
+  }
+  ssize_t n = sendto(sock, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+                     sizeof to);
+  std::string line = n < 0 ? "txerr " + what + " to=" + Endpoint(to) + " " + std::strerror(errno)
+                           : "tx " + what + " to=" + Endpoint(to) + " len=" + std::to_string(bytes.size());
+  Emit(line);
+}
+
+void Simulator::HandleFor(Camera& cam, const sockaddr_in& from, const uint8_t* data, size_t n,
+                          std::string& targets) {
+  Outcome o = Respond(cam.live, ByteView(data, n));
+  if (!o.addressed) {
+    if (!o.note.empty()) targets += " " + cam.live.section + ":ignored(" + o.note + ")";
+    return;
+  }
+  std::string tag = cam.live.section;
+  if (!o.faults_applied.empty()) {
+    tag += "[";
+    for (size_t i = 0; i < o.faults_applied.size(); ++i) tag += (i ? "," : "") + o.faults_applied[i];
+    tag += "]";
+  }
+  if (!o.note.empty()) tag += "(" + o.note + ")";
+  targets += " " + tag;
+
+  sockaddr_in to = from;
+  if (!loopback_ && !cam.live.reply_unicast) to.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+  int sock = cam.sock;
+  if (sock < 0)
+    for (auto& s : shared_)
+      if (s.family == cam.live.family) sock = s.sock;
+  for (auto& r : o.replies) {
+    std::string what = "cam=" + cam.live.section + " kind=" + r.kind;
+    if (o.delay_ms > 0)
+      pending_.push_back(Pending{NowMs() + o.delay_ms, sock, to, std::move(r.bytes), what});
+    else
+      Send(sock, to, r.bytes, what);
+  }
+  if (o.settings_changed) {
+    Emit("camera=" + cam.live.section + " now ip=" + cam.live.ip + " mask=" + cam.live.mask +
+              " gateway=" + cam.live.gateway + " http_port=" + std::to_string(cam.live.http_port) +
+              " dhcp=" + (cam.live.dhcp ? "1" : "0") + " name=" + cam.live.name);
+    if (cam.bound_ip != cam.live.ip) {
+      SyncAddresses();
+      CloseCameraSocket(cam);
+      OpenCameraSocket(cam);
+    }
+  }
+}
+
+void Simulator::OnDatagram(int sock, int family, Camera* only) {
+  for (int burst = 0; burst < 256; ++burst) {
+    uint8_t buf[65536];
+    sockaddr_in from{};
+    socklen_t flen = sizeof from;
+    ssize_t n = recvfrom(sock, buf, sizeof buf, MSG_TRUNC, reinterpret_cast<sockaddr*>(&from), &flen);
+    if (n < 0) return;  // drained (EAGAIN) or error
+    size_t got = std::min<size_t>(size_t(n), sizeof buf);
+    if (IsOwnEndpoint(from)) continue;  // our own broadcast answers looping back
+    std::string kind = ClassifyDatagram(family, ByteView(buf, got));
+    std::string targets;
+    collecting_ = true;
+    if (only) {
+      HandleFor(*only, from, buf, got, targets);
+    } else {
+      for (auto& c : cams_)
+        if (c.live.family == family) HandleFor(c, from, buf, got, targets);
+    }
+    log_.Line("rx from=" + Endpoint(from) + " port=" + std::to_string(BoundPort(sock)) +
+              " len=" + std::to_string(n) + " kind=" + kind +
+              (targets.empty() ? std::string(" answered=-") : " answered=" + targets.substr(1)) +
+              " head=" + HexDump(ByteView(buf, got), 16));
+    collecting_ = false;
+    for (auto& l : deferred_) log_.Line(l);
+    deferred_.clear();
+  }
+}
+
+void Simulator::FlushPending() {
+  long long now = NowMs();
+  std::vector<Pending> later;
+  for (auto& p : pending_) {
+    if (p.due_ms <= now)
+      Send(p.sock, p.to, p.bytes, p.what);
+    else
+      later.push_back(std::move(p));
+  }
+  pending_ = std::move(later);
+}
+
+void Simulator::Reload() {
+  log_.Line("reload " + opt_.config_path);
+  if (!LoadCameras(true)) {
+    for (auto& c : cams_)
+      if (c.sock < 0) OpenCameraSocket(c);
+    return;
+  }
+  SyncAddresses();
+  for (auto& c : cams_) OpenCameraSocket(c);
+  DumpState();
+}
+
+void Simulator::DumpState() {
+  for (auto& c : cams_) {
+    std::string faults;
+    for (Fault f : c.live.faults) faults += std::string(faults.empty() ? "" : ",") + FaultName(f);
+    log_.Line("state camera=" + c.live.section + " family=" + std::to_string(c.live.family) +
+              " ip=" + c.live.ip + " mask=" + c.live.mask + " http_port=" +
+              std::to_string(c.live.http_port) + " faults=" + (faults.empty() ? "-" : faults));
+  }
+}
+
+int Simulator::Run() {
+  for (;;) {
+    std::vector<pollfd> fds;
+    std::vector<std::pair<int, Camera*>> meta;  // family, camera (per-camera sockets)
+    fds.push_back({sigfd_, POLLIN, 0});
+    meta.push_back({0, nullptr});
+    for (auto& s : shared_) {
+      fds.push_back({s.sock, POLLIN, 0});
+      meta.push_back({s.family, nullptr});
+    }
+    for (auto& c : cams_) {
+      if (c.sock < 0) continue;
+      fds.push_back({c.sock, POLLIN, 0});
+      meta.push_back({c.live.family, &c});
+    }
+    int timeout = -1;
+    if (!pending_.empty()) {
+      long long next = pending_.front().due_ms;
+      for (auto& p : pending_) next = std::min(next, p.due_ms);
+      timeout = int(std::max<long long>(0, next - NowMs()));
+    }
+    int r = poll(fds.data(), fds.size(), timeout);
+    if (r < 0 && errno != EINTR) {
+      log_.Line(std::string("poll failed: ") + std::strerror(errno));
+      return 1;
+    }
+    FlushPending();
+    if (r <= 0) continue;
+    if (fds[0].revents & POLLIN) {
+      signalfd_siginfo si{};
+      bool stop = false, reload = false;
+      while (read(sigfd_, &si, sizeof si) == sizeof si) {
+        if (si.ssi_signo == SIGHUP) reload = true;
+        else if (si.ssi_signo == SIGUSR1) DumpState();
+        else stop = true;
+      }
+      if (stop) {
+        log_.Line("stopping");
+        return 0;
+      }
+      if (reload) {
+        Reload();
+        continue;  // the socket set changed
+      }
+    }
+    bool changed = false;
+    for (size_t i = 1; i < fds.size() && !changed; ++i) {
+      if (!(fds[i].revents & POLLIN)) continue;
+      int sockBefore = meta[i].second ? meta[i].second->sock : 0;
+      OnDatagram(fds[i].fd, meta[i].first, meta[i].second);
+      // A camera that moved has a new socket: rebuild the poll set before going on.
+      for (auto& c : cams_)
+        if (c.sock >= 0 && std::none_of(fds.begin(), fds.end(), [&](const pollfd& p) { return p.fd == c.sock; }))
+          changed = true;
+      if (meta[i].second && meta[i].second->sock != sockBefore) changed = true;
+    }
+  }
+}
+
+}  // namespace kestrova::camsim
