@@ -8,21 +8,10 @@
 
 #include <string>
 
+#include "core/hostnet/address_state.h"
 #include "core/hostnet/net_card.h"
 
 namespace kestrova {
-
-enum class TAddressState {
-  Free,     // nobody answered within the time-out
-  InUse,    // an echo reply came, or the neighbour table resolved the address
-  Refused,  // not probed: invalid input or outside the adapter's subnet
-};
-
-struct TProbeResult {
-  TAddressState State = TAddressState::Refused;
-  std::string Mac;     // hardware address of the answering device when the neighbour table knows it
-  std::string Method;  // "self", "icmp", "icmp-raw", "neighbour" or "" (for diagnostics)
-};
 
 // Probes ip on card (card.IP/card.NetMask give the subnet, card.IfName the device). Sends
 // ICMP echo requests through an unprivileged ping socket when the system allows it, else a raw
