@@ -16,7 +16,9 @@ namespace kestrova {
 
 namespace {
 
-constexpr const char* kLockName = ".lock";
+// Neither the lock file nor the temporaries hold ".l", so a listing of "*.l*" (the language
+// files) never shows them.
+constexpr const char* kLockName = "in-use";
 constexpr int kOpenAttempts = 8;
 
 // Empties the directory open at fd without following any symbolic link; errors are ignored.
@@ -57,7 +59,7 @@ bool WriteAt(int dirFd, const std::string& name, std::string_view bytes) {
   std::string tmp;
   int fd = -1;
   for (int i = 0; i < 100 && fd < 0; ++i) {
-    tmp = "." + name + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(i);
+    tmp = "part-" + std::to_string(::getpid()) + "-" + std::to_string(i);
     fd = ::openat(dirFd, tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0 && errno != EEXIST) return false;
   }

@@ -52,7 +52,7 @@ class StrResTest : public ::testing::Test {
     SetLanguageLocation({}, "kestrova");
   }
   std::vector<std::string> ExpectedNames() const {
-    std::vector<std::string> names = {".lock"};
+    std::vector<std::string> names = {"in-use"};
     for (const auto& f : EmbeddedLanguageFiles()) names.push_back(std::string("kestrova.l") + f.code);
     std::sort(names.begin(), names.end());
     return names;
@@ -106,7 +106,7 @@ TEST_F(StrResTest, FolderStaysWhileAnotherInstanceUsesIt) {
 TEST_F(StrResTest, LeftoversOfAnEarlierRunAreReplacedAndRemoved) {
   std::filesystem::create_directories(dir / "sub");
   test::WriteBytes(dir / "kestrova.len", "stale");
-  test::WriteBytes(dir / ".kestrova.len.tmp-1-0", "half");
+  test::WriteBytes(dir / "part-1-0", "half");
   test::WriteBytes(dir / "sub" / "x", "x");
   ::chmod(dir.c_str(), 0777);
   {
