@@ -103,7 +103,7 @@ bool TStrRes::OpenFolder(const std::filesystem::path& dir, bool mayCreate) {
       ::close(dfd);
       return false;
     }
-    if ((st.st_mode & 077) != 0 && ::fchmod(dfd, 0700) != 0) {
+    if ((st.st_mode & 0777) != 0700 && ::fchmod(dfd, 0700) != 0) {
       ::close(dfd);
       return false;
     }
