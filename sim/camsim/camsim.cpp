@@ -462,14 +462,17 @@ void Simulator::FlushPending() {
 
 void Simulator::Reload() {
   log_.Line("reload " + opt_.config_path);
+  ++reloads_;
   if (!LoadCameras(true)) {
     for (auto& c : cams_)
       if (c.sock < 0) OpenCameraSocket(c);
+    log_.Line("reload-done count=" + std::to_string(reloads_) + " ok=0");
     return;
   }
   SyncAddresses();
   for (auto& c : cams_) OpenCameraSocket(c);
   DumpState();
+  log_.Line("reload-done count=" + std::to_string(reloads_) + " ok=1");
 }
 
 void Simulator::DumpState() {

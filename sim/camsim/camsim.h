@@ -97,6 +97,7 @@ class Simulator {
   std::set<std::string> addrs_known_;  // every camera address it ever managed
   int sigfd_ = -1;
   bool collecting_ = false;
+  int reloads_ = 0;
   std::vector<std::string> deferred_;
 };
 
