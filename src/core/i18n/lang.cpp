@@ -1,5 +1,6 @@
 #include "core/i18n/lang.h"
 
+#include <algorithm>
 #include <cctype>
 #include <memory>
 #include <system_error>
@@ -124,6 +125,22 @@ std::filesystem::path LangFilePath() {
   Location& l = Loc();
   std::lock_guard<std::mutex> ll(l.m);
   return FileFor(l, l.current);
+}
+
+std::vector<std::filesystem::path> UsableLanguageFiles() {
+  std::vector<std::filesystem::path> files;
+  std::filesystem::path current = LangFilePath();
+  if (current.empty()) return files;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(current.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
+    std::string name = it->path().filename().string();
+    std::size_t dot = name.find(".l");
+    if (dot != std::string::npos && it->is_regular_file(ec)) files.push_back(it->path());
+  }
+  std::sort(files.begin(), files.end());
+  const std::string key = "Name_" + CurrentLanguage();
+  std::erase_if(files, [&](const std::filesystem::path& p) { return TIniFile(p).ReadString("Global", key, "").empty(); });
+  return files;
 }
 
 std::string CurrentLanguage() {

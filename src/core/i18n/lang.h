@@ -25,6 +25,11 @@ std::filesystem::path LanguageDir();
 std::filesystem::path LangFileFor(const std::string& code);
 std::filesystem::path LangFilePath();  // file of CurrentLanguage()
 
+// The usable language files for the language combo: the files whose names match "*.l*" in the
+// folder of LangFilePath() (not recursive), sorted by name, keeping those whose section Global
+// has a non-empty key "Name_" + CurrentLanguage().
+std::vector<std::filesystem::path> UsableLanguageFiles();
+
 std::string CurrentLanguage();
 // Sets the code as it stands (start-up takes a stored code unchecked).
 void SetCurrentLanguage(const std::string& code);

@@ -84,6 +84,19 @@ TEST_F(Lookup, OpenFileStaysUntilSetLanguage) {
   EXPECT_EQ(seen, "Second");
 }
 
+TEST_F(Lookup, UsableLanguageFilesNameTheCurrentLanguage) {
+  Write("en", "[Global]\r\nName_en=English\r\nName_pl=Polski\r\n");
+  Write("pl", "[Global]\r\nName_en=Angielski\r\nName_pl=Polski\r\n");
+  Write("kr", "[Global]\r\nName_pl=\r\n");  // no name for en, an empty one for pl
+  test::WriteBytes(tmp / "notes.txt", "[Global]\r\nName_en=x\r\n");
+  std::filesystem::create_directory(tmp / "sub.lxx");
+  EXPECT_EQ(UsableLanguageFiles(), (std::vector<std::filesystem::path>{tmp / "kestrova.len", tmp / "kestrova.lpl"}));
+  SetLanguage("pl");
+  EXPECT_EQ(UsableLanguageFiles(), (std::vector<std::filesystem::path>{tmp / "kestrova.len", tmp / "kestrova.lpl"}));
+  Write("kr", "[Global]\r\nName_pl=Korea\u0144ski\r\n");
+  EXPECT_EQ(UsableLanguageFiles().size(), 3u);
+}
+
 // Workers look texts up while the window thread switches language back and forth: every
 // answer is the text of one of the two files, never a mix or a torn value.
 TEST_F(Lookup, LoadStrFromSeveralThreads) {
