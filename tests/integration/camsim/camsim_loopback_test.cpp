@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <cstring>
+#include <map>
 #include <string>
 
 #include "sim_process.h"
@@ -177,15 +178,22 @@ Bytes OfficeSet(const char* ip, const char* user, const char* pwd) {
 class CamsimLoopback : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(sim.Start(kCameras)) << sim.output; }
-  // Sends a request no camera must answer, then a family-9 search as a sentinel: the first
-  // datagram back must be the sentinel's answer (the simulator works through its input in
-  // order, so an unwanted answer would come first).
+  // Sends a request no camera must answer, then that family's search on the same port as a
+  // sentinel: the first datagram back must be the search answer (the simulator reads each port
+  // in order, so an unwanted answer would come first).
   void ExpectNoAnswer(int family, const Bytes& req) {
+    static const std::map<int, Bytes> kSearch = {
+        {2, kF2Search}, {5, kF5Search}, {8, kF8Search}, {9, kF9Search}};
     pc.SendTo(sim.Port(family), req);
-    pc.SendTo(sim.Port(9), kF9Search);
+    pc.SendTo(sim.Port(family), kSearch.at(family));
     auto got = pc.Receive();
     ASSERT_TRUE(got.has_value());
-    EXPECT_EQ(*got, OfficeAnswer()) << "an answer to an unwanted request came first";
+    switch (family) {
+      case 2: EXPECT_EQ(Slice(*got, 0, 6), B({'M', 'O', '_', 'I', 1, 0})); break;
+      case 5: EXPECT_EQ(AsText(Slice(*got, 0, 6)), "REPLY "); break;
+      case 8: EXPECT_EQ(Slice(*got, 0, 4), B({0x10, 0x10, 0x01, 0x8F})); break;
+      case 9: EXPECT_EQ(*got, OfficeAnswer()); break;
+    }
   }
   SimProcess sim;
   Peer pc;
