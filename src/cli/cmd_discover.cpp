@@ -1,12 +1,202 @@
+// kestrova-cli discover: search rounds every second for N seconds, then the device list in its
+// sort order, as a table or as one JSON array.
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "cli/commands.h"
+#include "cli/json.h"
+#include "core/discovery/dev_info.h"
+#include "net/discovery/discovery_engine.h"
 
 namespace kestrova {
 
-int CmdDiscover(int, char**) {
-  std::fprintf(stderr, "kestrova-cli discover: not available yet\n");
-  return 2;
+namespace {
+
+void DiscoverUsage(FILE* out) {
+  std::fprintf(out,
+               "usage: kestrova-cli discover [--seconds N] [--json]\n"
+               "  Broadcasts a search round every second for N seconds (default 3) and prints\n"
+               "  the cameras found, sorted by address.\n"
+               "  --seconds N   how long to search (1..3600)\n"
+               "  --json        one JSON array of device records\n");
+}
+
+bool ParseInt(const char* s, long lo, long hi, long& out) {
+  if (!s || !*s) return false;
+  char* end = nullptr;
+  errno = 0;
+  const long v = std::strtol(s, &end, 10);
+  if (errno != 0 || *end != '\0' || v < lo || v > hi) return false;
+  out = v;
+  return true;
+}
+
+bool ParsePort(const char* s, uint16_t& out) {
+  long v;
+  if (!ParseInt(s, 0, 65535, v)) return false;
+  out = static_cast<uint16_t>(v);
+  return true;
+}
+
+// "a,b,c,d,e": the preferred local ports of the five sockets in bind order.
+bool ParsePortList(const char* s, std::array<uint16_t, kDiscoverySocketCount>& out) {
+  std::string text = s ? s : "";
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < kDiscoverySocketCount; ++i) {
+    const std::size_t comma = text.find(',', start);
+    const bool last = i + 1 == kDiscoverySocketCount;
+    if (last != (comma == std::string::npos)) return false;
+    const std::string part = text.substr(start, last ? std::string::npos : comma - start);
+    if (!ParsePort(part.c_str(), out[i])) return false;
+    start = comma + 1;
+  }
+  return true;
+}
+
+std::string JsonDevice(const TDevInfo& d) {
+  cli::JsonObject o;
+  o.Num("DevType", d.DevType)
+      .Str("MAC", d.MAC)
+      .Str("SN", d.SN)
+      .Str("Name", d.Name)
+      .Str("Version", d.Version)
+      .Str("IP", d.IP)
+      .Str("NetMask", d.NetMask)
+      .Str("Gateway", d.Gateway)
+      .Str("AuxAddr", d.AuxAddr)
+      .Str("DNS1", d.DNS1)
+      .Str("DNS2", d.DNS2)
+      .Num("HttpPort", d.HttpPort)
+      .Num("DataPort", d.DataPort)
+      .Num("AuxPort", d.AuxPort)
+      .Num("IPMode", d.IPMode)
+      .Str("DDnsUser", d.DDnsUser)
+      .Str("DDnsPwd", d.DDnsPwd)
+      .Str("DDnsServer", d.DDnsServer)
+      .Str("User", d.User)
+      .Str("Pwd", d.Pwd)
+      .Num("ExtWord", d.ExtWord);
+  return o.Done();
+}
+
+// Table cells: control bytes would garble the terminal.
+std::string Printable(const std::string& s) {
+  std::string out = s;
+  for (char& c : out)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  return out.empty() ? "-" : out;
+}
+
+}  // namespace
+
+int CmdDiscover(int argc, char** argv) {
+  long seconds = 3;
+  bool json = false;
+  DiscoveryConfig cfg;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
+    auto needValue = [&](const char* what) {
+      if (!next) {
+        std::fprintf(stderr, "kestrova-cli discover: %s needs a value\n", what);
+        return false;
+      }
+      ++i;
+      return true;
+    };
+    auto bad = [&](const char* what) {
+      std::fprintf(stderr, "kestrova-cli discover: bad value for %s: '%s'\n", what, argv[i]);
+      return 2;
+    };
+    if (a == "--help" || a == "-h") {
+      DiscoverUsage(stdout);
+      return 0;
+    } else if (a == "--json") {
+      json = true;
+    } else if (a == "--seconds") {
+      if (!needValue("--seconds")) return 2;
+      if (!ParseInt(argv[i], 1, 3600, seconds)) return bad("--seconds");
+    }
+    // Options for loopback test runs, not in the help: target and bind addresses and ports.
+    else if (a == "--broadcast") {
+      if (!needValue("--broadcast")) return 2;
+      cfg.broadcastAddress = argv[i];
+    } else if (a == "--bind") {
+      if (!needValue("--bind")) return 2;
+      cfg.bindAddress = argv[i];
+    } else if (a == "--local-ports") {
+      if (!needValue("--local-ports")) return 2;
+      if (!ParsePortList(argv[i], cfg.preferredPorts)) return bad("--local-ports");
+    } else if (a == "--local-port-f9") {
+      if (!needValue("--local-port-f9")) return 2;
+      if (!ParsePort(argv[i], cfg.family9LocalPort)) return bad("--local-port-f9");
+    } else if (a == "--port-f2" || a == "--port-uicam" || a == "--port-sq610" || a == "--port-f5" ||
+               a == "--port-f8" || a == "--port-f9") {
+      if (!needValue(a.c_str())) return 2;
+      uint16_t* target = a == "--port-f2"      ? &cfg.family2Port
+                         : a == "--port-uicam" ? &cfg.uicamPort
+                         : a == "--port-sq610" ? &cfg.sq610Port
+                         : a == "--port-f5"    ? &cfg.family5Port
+                         : a == "--port-f8"    ? &cfg.family8Port
+                                               : &cfg.family9Port;
+      if (!ParsePort(argv[i], *target)) return bad(a.c_str());
+    } else {
+      std::fprintf(stderr, "kestrova-cli discover: unknown option '%s'\n", a.c_str());
+      DiscoverUsage(stderr);
+      return 2;
+    }
+  }
+
+  DiscoveryEngine engine(cfg);
+  if (!engine.Start()) {
+    // A socket whose port range is exhausted stays inactive; the other families still work.
+    bool any = false;
+    for (const auto& info : DiscoverySocketsInBindOrder()) any = any || engine.SocketActive(info.socket);
+    if (!any) {
+      std::fprintf(stderr, "kestrova-cli discover: no discovery socket could be bound\n");
+      return 1;
+    }
+  }
+
+  using Clock = std::chrono::steady_clock;
+  const auto t0 = Clock::now();
+  for (long tick = 0; tick < seconds; ++tick) {
+    engine.Tick();
+    const auto next = t0 + std::chrono::seconds(tick + 1);
+    for (;;) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now()).count();
+      if (left <= 0) break;
+      engine.WaitAndProcess(static_cast<int>(left));
+    }
+  }
+  engine.FinishSearches(2000);
+
+  const DeviceList& list = engine.List();
+  if (json) {
+    std::string out = "[";
+    for (int r = 0; r < list.Count(); ++r) {
+      out += r ? ",\n  " : "\n  ";
+      out += JsonDevice(list.DeviceAt(r));
+    }
+    out += list.Count() ? "\n]\n" : "]\n";
+    std::fputs(out.c_str(), stdout);
+  } else {
+    std::printf("%-4s %-20s %-16s %-6s %-18s %s\n", "Type", "Name", "IP", "Port", "MAC", "Version");
+    for (int r = 0; r < list.Count(); ++r) {
+      const TDevInfo& d = list.DeviceAt(r);
+      std::printf("%-4s %-20s %-16s %-6u %-18s %s\n", Printable(DevTypeLetter(d.DevType)).c_str(),
+                  Printable(d.Name).c_str(), Printable(d.IP).c_str(), unsigned(d.HttpPort),
+                  Printable(d.MAC).c_str(), Printable(d.Version).c_str());
+    }
+    std::printf("%d camera(s)\n", list.Count());
+  }
+  engine.Stop();
+  return 0;
 }
 
 }  // namespace kestrova

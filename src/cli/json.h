@@ -1,0 +1,108 @@
+// Minimal JSON output for kestrova-cli: string escaping and an object writer.
+//
+// Device texts are bytes, not necessarily UTF-8. Valid UTF-8 sequences are written as they
+// stand; every byte that is not part of a valid sequence is written as the code point of the
+// same value (\u0080..\u00ff, its Latin-1 reading), so nothing is lost and the output is
+// always valid JSON. Control characters, '"' and '\\' are escaped.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace kestrova::cli {
+
+// Length of the valid UTF-8 sequence at s[i] (shortest form, no surrogates, at most
+// U+10FFFF), or 0 when the byte does not start one.
+inline std::size_t Utf8SequenceLength(std::string_view s, std::size_t i) {
+  const auto b = [&](std::size_t k) { return static_cast<uint8_t>(s[k]); };
+  const uint8_t c = b(i);
+  if (c < 0x80) return 1;
+  std::size_t n;
+  uint8_t lo = 0x80, hi = 0xbf;
+  if (c >= 0xc2 && c <= 0xdf) {
+    n = 2;
+  } else if (c >= 0xe0 && c <= 0xef) {
+    n = 3;
+    if (c == 0xe0) lo = 0xa0;       // no overlong forms
+    if (c == 0xed) hi = 0x9f;       // no surrogates
+  } else if (c >= 0xf0 && c <= 0xf4) {
+    n = 4;
+    if (c == 0xf0) lo = 0x90;       // no overlong forms
+    if (c == 0xf4) hi = 0x8f;       // nothing above U+10FFFF
+  } else {
+    return 0;
+  }
+  if (i + n > s.size()) return 0;
+  if (b(i + 1) < lo || b(i + 1) > hi) return 0;
+  for (std::size_t k = 2; k < n; ++k)
+    if (b(i + k) < 0x80 || b(i + k) > 0xbf) return 0;
+  return n;
+}
+
+inline std::string JsonString(std::string_view s) {
+  std::string out;
+  out.reserve(s.size() + 2);
+  out += '"';
+  char buf[8];
+  for (std::size_t i = 0; i < s.size();) {
+    const uint8_t c = static_cast<uint8_t>(s[i]);
+    if (c == '"') { out += "\\\""; ++i; continue; }
+    if (c == '\\') { out += "\\\\"; ++i; continue; }
+    if (c < 0x20 || c == 0x7f) {
+      switch (c) {
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        default:
+          std::snprintf(buf, sizeof buf, "\\u%04x", c);
+          out += buf;
+      }
+      ++i;
+      continue;
+    }
+    const std::size_t n = Utf8SequenceLength(s, i);
+    if (n == 0) {
+      std::snprintf(buf, sizeof buf, "\\u%04x", c);  // a stray byte: its Latin-1 reading
+      out += buf;
+      ++i;
+      continue;
+    }
+    out.append(s.substr(i, n));
+    i += n;
+  }
+  out += '"';
+  return out;
+}
+
+// Writes {"k": v, ...} with keys in the order they are added.
+class JsonObject {
+ public:
+  JsonObject& Str(std::string_view key, std::string_view value) {
+    Key(key);
+    text_ += JsonString(value);
+    return *this;
+  }
+  JsonObject& Num(std::string_view key, long long value) {
+    Key(key);
+    text_ += std::to_string(value);
+    return *this;
+  }
+  std::string Done() const { return text_ + "}"; }
+
+ private:
+  void Key(std::string_view key) {
+    text_ += first_ ? "" : ", ";
+    first_ = false;
+    text_ += JsonString(key);
+    text_ += ": ";
+  }
+  std::string text_ = "{";
+  bool first_ = true;
+};
+
+}  // namespace kestrova::cli

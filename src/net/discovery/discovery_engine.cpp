@@ -1,0 +1,303 @@
+#include "net/discovery/discovery_engine.h"
+
+#include <poll.h>
+
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+namespace kestrova {
+
+namespace {
+constexpr std::size_t Index(DiscoverySocket s) { return static_cast<std::size_t>(s); }
+// Upper bound of datagrams read from one socket per ProcessPending, so that one flooded
+// socket cannot starve the others; the rest is read on the next call.
+constexpr int kMaxReadsPerSocket = 4096;
+}  // namespace
+
+// A queued record and, for DeliverAndWait, its completion.
+struct DiscoveryEngine::Pending {
+  TDevInfo rec;
+  bool waited = false;
+  bool done = false;
+  bool merged = false;
+};
+
+// One family-9 search: owns the bound socket, waits for answers in slices, posts records.
+class DiscoveryEngine::RecvThread {
+ public:
+  RecvThread(DiscoveryEngine& engine, UdpSocket socket)
+      : engine_(engine), socket_(std::move(socket)) {
+    thread_ = std::thread([this] { Run(); });
+  }
+  ~RecvThread() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+  }
+  bool Done() const { return done_; }
+  void AskStop() { stop_ = true; }
+
+ private:
+  void Run() {
+    int quiet = 0;
+    const int periods = engine_.config_.family9QuietPeriods;
+    const int waitMs = engine_.config_.family9WaitMs;
+    while (quiet < periods && !stop_) {
+      const WaitResult w = socket_.WaitReadable(waitMs);
+      if (w == WaitResult::Error) break;
+      if (w == WaitResult::Timeout) {
+        ++quiet;
+        continue;
+      }
+      auto d = socket_.Receive(kFamily9ReceiveMax);
+      // A datagram longer than the buffer, or an empty one, carries nothing to read.
+      if (!d || d->oversized || d->data.empty()) continue;
+      if (auto rec = ParseFamily9Answer(d->data)) engine_.PostRecord(std::move(*rec));
+    }
+    socket_.Close();
+    done_ = true;
+    engine_.wake_.Signal();
+  }
+
+  DiscoveryEngine& engine_;
+  UdpSocket socket_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> done_{false};
+  std::thread thread_;
+};
+
+DiscoveryEngine::DiscoveryEngine(DiscoveryConfig config) : config_(std::move(config)) {}
+
+DiscoveryEngine::~DiscoveryEngine() { Stop(); }
+
+bool DiscoveryEngine::Start() {
+  if (running_) Stop();
+  round_ = 0;
+  bool all = true;
+  for (const auto& info : DiscoverySocketsInBindOrder()) {
+    UdpSocket& s = sockets_[Index(info.socket)];
+    const uint16_t preferred = config_.preferredPorts[Index(info.socket)];
+    if (!s.BindFreePort(preferred, config_.bindAddress, config_.bindRange)) {
+      all = false;  // stays inactive, nothing is reported
+      continue;
+    }
+    s.SetBroadcast(true);
+    if (config_.receiveBufferBytes > 0) s.SetReceiveBuffer(config_.receiveBufferBytes);
+  }
+  {
+    std::lock_guard lock(queueMutex_);
+    acceptingQueue_ = true;
+  }
+  running_ = true;
+  return all;
+}
+
+void DiscoveryEngine::Stop() {
+  {
+    std::lock_guard lock(queueMutex_);
+    acceptingQueue_ = false;
+    for (auto& p : queue_) p->done = true;
+    queue_.clear();
+  }
+  queueCv_.notify_all();
+  for (auto& t : searches_) t->AskStop();
+  searches_.clear();  // joins
+  for (auto& s : sockets_) s.Close();
+  wake_.Drain();
+  running_ = false;
+  list_.ClearDevices();
+}
+
+uint16_t DiscoveryEngine::MapPort(uint16_t p) const {
+  switch (p) {
+    case kFamily2Port: return config_.family2Port;  // also "IMAGIAQUERY,0"
+    case kUicamQueryPort: return config_.uicamPort;
+    case kSq610Port: return config_.sq610Port;
+    case kFamily5Port: return config_.family5Port;
+    case kFamily8Port: return config_.family8Port;
+    case kFamily9Port: return config_.family9Port;
+    default: return p;
+  }
+}
+
+bool DiscoveryEngine::SendFrom(DiscoverySocket s, uint16_t port, const std::vector<uint8_t>& bytes) {
+  if (Index(s) >= kDiscoverySocketCount) return false;
+  UdpSocket& sock = sockets_[Index(s)];
+  const bool ok = sock.IsOpen() && sock.SendTo(config_.broadcastAddress, MapPort(port), bytes);
+  if (!ok) ++stats_.sendFailures;
+  return ok;
+}
+
+void DiscoveryEngine::SearchDevices(int round, bool withSdk) {
+  if (!running_) return;
+  ReapSearches();
+  for (const OutDatagram& d : BuildSearchRound(round)) {
+    if (d.from == DiscoverySocket::Family9Search) {
+      if (config_.family9Enabled) SearchFamily9(d.bytes);
+      continue;
+    }
+    SendFrom(d.from, d.port, d.bytes);  // a failure is ignored; the round goes on
+  }
+  if (withSdk && sdkSearch_) sdkSearch_();
+}
+
+void DiscoveryEngine::SearchFamily9(const std::vector<uint8_t>& request) {
+  UdpSocket s;
+  if (!s.Open()) return;
+  // No address reuse: while an earlier search still listens on the port this round sends
+  // nothing for family 9.
+  if (!s.Bind(config_.family9LocalPort, config_.bindAddress)) {
+    ++stats_.family9Busy;
+    return;
+  }
+  s.SetBroadcast(true);
+  if (config_.receiveBufferBytes > 0) s.SetReceiveBuffer(config_.receiveBufferBytes);
+  if (!s.SendTo(config_.broadcastAddress, config_.family9Port, request)) {
+    ++stats_.sendFailures;
+    return;
+  }
+  ++stats_.family9Searches;
+  searches_.push_back(std::make_unique<RecvThread>(*this, std::move(s)));
+}
+
+void DiscoveryEngine::ReapSearches() {
+  std::erase_if(searches_, [](const std::unique_ptr<RecvThread>& t) { return t->Done(); });
+}
+
+int DiscoveryEngine::RunningSearches() const {
+  int n = 0;
+  for (const auto& t : searches_) n += t->Done() ? 0 : 1;
+  return n;
+}
+
+void DiscoveryEngine::Tick() {
+  SearchDevices(round_, false);
+  list_.ExpireTick();
+  ++round_;
+}
+
+void DiscoveryEngine::Find() {
+  list_.ClearDevices();
+  SearchDevices(0, true);
+}
+
+void DiscoveryEngine::Merge(const TDevInfo& rec) {
+  const DeviceList::MergeResult r = list_.MergeDevice(rec);
+  if (onMerged_) onMerged_(r);
+}
+
+void DiscoveryEngine::HandleDatagram(const UdpDatagram& d) {
+  ++stats_.datagrams;
+  if (d.oversized) {
+    ++stats_.oversized;
+    return;
+  }
+  const ParseResult r = ParseDatagram(d.data, [this](const std::string& mac) { return list_.FindDevByMAC(mac); });
+  for (const OutDatagram& f : r.followUps) {
+    if (SendFrom(f.from, f.port, f.bytes)) ++stats_.followUps;
+  }
+  if (!r.accepted) return;
+  ++stats_.accepted;
+  Merge(r.rec);
+}
+
+int DiscoveryEngine::ProcessPending() {
+  int accepted = 0;
+  wake_.Drain();
+  if (running_) {
+    const uint64_t before = stats_.accepted;
+    for (auto& s : sockets_) {
+      for (int i = 0; i < kMaxReadsPerSocket && s.IsOpen(); ++i) {
+        auto d = s.Receive(kDiscoveryDatagramMax);
+        if (!d) break;
+        HandleDatagram(*d);
+      }
+    }
+    accepted += int(stats_.accepted - before);
+  }
+  // Records from the family-9 threads and other reporters.
+  for (;;) {
+    std::shared_ptr<Pending> p;
+    {
+      std::lock_guard lock(queueMutex_);
+      if (queue_.empty()) break;
+      p = std::move(queue_.front());
+      queue_.pop_front();
+    }
+    Merge(p->rec);
+    ++stats_.queued;
+    ++accepted;
+    if (p->waited) {
+      {
+        std::lock_guard lock(queueMutex_);
+        p->done = true;
+        p->merged = true;
+      }
+      queueCv_.notify_all();
+    }
+  }
+  ReapSearches();
+  return accepted;
+}
+
+std::vector<int> DiscoveryEngine::fds() const {
+  std::vector<int> v;
+  for (const auto& s : sockets_)
+    if (s.IsOpen()) v.push_back(s.fd());
+  if (wake_.Ok()) v.push_back(wake_.fd());
+  return v;
+}
+
+int DiscoveryEngine::WaitAndProcess(int timeoutMs) {
+  std::vector<pollfd> p;
+  for (int fd : fds()) p.push_back(pollfd{fd, POLLIN, 0});
+  int r;
+  do {
+    r = ::poll(p.data(), p.size(), timeoutMs);
+  } while (r < 0 && errno == EINTR);
+  if (r <= 0) return 0;
+  return ProcessPending();
+}
+
+void DiscoveryEngine::FinishSearches(int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (RunningSearches() > 0) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+    if (left <= 0) break;
+    WaitAndProcess(int(std::min<long long>(left, 50)));
+  }
+  ProcessPending();
+}
+
+void DiscoveryEngine::PostRecord(TDevInfo rec) {
+  auto p = std::make_shared<Pending>();
+  p->rec = std::move(rec);
+  {
+    std::lock_guard lock(queueMutex_);
+    if (!acceptingQueue_) return;
+    queue_.push_back(std::move(p));
+  }
+  wake_.Signal();
+}
+
+bool DiscoveryEngine::DeliverAndWait(TDevInfo rec) {
+  auto p = std::make_shared<Pending>();
+  p->rec = std::move(rec);
+  p->waited = true;
+  std::unique_lock lock(queueMutex_);
+  if (!acceptingQueue_) return false;
+  queue_.push_back(p);
+  wake_.Signal();
+  queueCv_.wait(lock, [&] { return p->done; });
+  return p->merged;
+}
+
+uint16_t DiscoveryEngine::LocalPort(DiscoverySocket s) const {
+  return Index(s) < kDiscoverySocketCount ? sockets_[Index(s)].LocalPort() : 0;
+}
+
+bool DiscoveryEngine::SocketActive(DiscoverySocket s) const {
+  return Index(s) < kDiscoverySocketCount && sockets_[Index(s)].IsOpen();
+}
+
+}  // namespace kestrova
