@@ -18,6 +18,26 @@ bool DdnsDiffers(const TDevInfo& a, const TDevInfo& b) {
   return a.DDnsUser != b.DDnsUser || a.DDnsPwd != b.DDnsPwd || a.DDnsServer != b.DDnsServer;
 }
 
+// A stable merge sort that stays within the range whatever the comparison does. The address
+// order is not transitive across texts with different numbers of parts (those compare as
+// text, the rest as numbers), and the standard sorts must not be given such an order.
+template <class T, class Less>
+void GuardedStableSort(std::vector<T>& v, Less less) {
+  const std::size_t n = v.size();
+  if (n < 2) return;
+  std::vector<T> buf(n);
+  for (std::size_t width = 1; width < n; width *= 2) {
+    for (std::size_t lo = 0; lo < n; lo += 2 * width) {
+      std::size_t mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
+      std::size_t i = lo, j = mid, k = lo;
+      while (i < mid && j < hi) buf[k++] = less(v[j], v[i]) ? std::move(v[j++]) : std::move(v[i++]);
+      while (i < mid) buf[k++] = std::move(v[i++]);
+      while (j < hi) buf[k++] = std::move(v[j++]);
+    }
+    v.swap(buf);
+  }
+}
+
 }  // namespace
 
 int DeviceList::CompareDevices(const TDevInfo& a, const TDevInfo& b) const {
@@ -33,7 +53,8 @@ int DeviceList::CompareDevices(const TDevInfo& a, const TDevInfo& b) const {
 
 int DeviceList::InsertSorted(std::unique_ptr<Entry> e) {
   // After the last entry that does not sort after the new one: the list stays sorted and
-  // entries with equal keys keep their order.
+  // entries with equal keys keep their order. (A binary search stays within the range even
+  // when the order is not transitive.)
   auto pos = std::upper_bound(rows_.begin(), rows_.end(), e, [this](const auto& x, const auto& y) {
     return CompareDevices(x->dev, y->dev) < 0;
   });
@@ -47,8 +68,8 @@ int DeviceList::RowOfEntry(const Entry* e) const {
   return -1;
 }
 
-void DeviceList::Notify(DeviceListChange::Kind kind, DeviceItemId id, int row) {
-  if (onChange_) onChange_(DeviceListChange{kind, id, row});
+void DeviceList::Notify(DeviceListChange::Kind kind, DeviceItemId id, int row, int fromRow) {
+  if (onChange_) onChange_(DeviceListChange{kind, id, row, fromRow});
 }
 
 DeviceList::MergeResult DeviceList::MergeDevice(const TDevInfo& rec) {
@@ -60,6 +81,7 @@ DeviceList::MergeResult DeviceList::MergeDevice(const TDevInfo& rec) {
     res.id = e->id;
     int row = RowOfEntry(e);
     if (NetworkDataDiffers(e->dev, rec)) {
+      const int fromRow = row;
       // The whole record is replaced (DDNS fields included) and the entry takes its new place.
       std::unique_ptr<Entry> owned = std::move(rows_[row]);
       rows_.erase(rows_.begin() + row);
@@ -68,7 +90,7 @@ DeviceList::MergeResult DeviceList::MergeDevice(const TDevInfo& rec) {
       row = InsertSorted(std::move(owned));
       res.action = MergeResult::Replaced;
       res.row = row;
-      Notify(DeviceListChange::Replaced, res.id, row);
+      Notify(DeviceListChange::Replaced, res.id, row, fromRow);
       return res;
     }
     e->dev.LifeTicks = kLifeTicksRefresh;
@@ -178,9 +200,7 @@ DevCountView DeviceList::UpdateDevCount(bool hasSelection) const {
 void DeviceList::SetSort(int column, bool ascending) {
   sortColumn_ = column;
   sortAscending_ = ascending;
-  std::stable_sort(rows_.begin(), rows_.end(), [this](const auto& x, const auto& y) {
-    return CompareDevices(x->dev, y->dev) < 0;
-  });
+  GuardedStableSort(rows_, [this](const auto& x, const auto& y) { return CompareDevices(x->dev, y->dev) < 0; });
   Notify(DeviceListChange::Resorted, 0, -1);
 }
 

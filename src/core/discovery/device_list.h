@@ -39,6 +39,7 @@ struct DeviceListChange {
   Kind kind;
   DeviceItemId id = 0;  // 0 for Cleared/Resorted
   int row = -1;         // -1 for Cleared/Resorted
+  int fromRow = -1;     // Replaced: the row before the change (row is the row after it)
 };
 
 // What the count label and the empty-list panel show.
@@ -122,7 +123,7 @@ class DeviceList {
   };
   int InsertSorted(std::unique_ptr<Entry> e);
   int RowOfEntry(const Entry* e) const;
-  void Notify(DeviceListChange::Kind kind, DeviceItemId id, int row);
+  void Notify(DeviceListChange::Kind kind, DeviceItemId id, int row, int fromRow = -1);
 
   std::vector<std::unique_ptr<Entry>> rows_;  // display order
   std::unordered_map<std::string, Entry*> byMac_;

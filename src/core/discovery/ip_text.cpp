@@ -109,13 +109,24 @@ int CompareTextNoCase(std::string_view a, std::string_view b) {
 }
 
 int CompareIP(std::string_view a, std::string_view b) {
-  std::vector<std::string_view> pa = SplitDots(a), pb = SplitDots(b);
-  if (pa.size() != pb.size()) return CompareTextNoCase(a, b);
-  for (std::size_t i = 0; i < pa.size(); ++i) {
-    int64_t x = PartNumber(pa[i]), y = PartNumber(pb[i]);
+  auto dots = [](std::string_view t) {
+    std::size_t n = 0;
+    for (char c : t) n += c == '.';
+    return n;
+  };
+  if (dots(a) != dots(b)) return CompareTextNoCase(a, b);
+  // Same number of parts: walk them side by side.
+  std::size_t ia = 0, ib = 0;
+  for (;;) {
+    std::size_t ea = a.find('.', ia), eb = b.find('.', ib);
+    std::string_view pa = a.substr(ia, ea == std::string_view::npos ? std::string_view::npos : ea - ia);
+    std::string_view pb = b.substr(ib, eb == std::string_view::npos ? std::string_view::npos : eb - ib);
+    int64_t x = PartNumber(pa), y = PartNumber(pb);
     if (x != y) return x < y ? -1 : 1;
+    if (ea == std::string_view::npos || eb == std::string_view::npos) return 0;
+    ia = ea + 1;
+    ib = eb + 1;
   }
-  return 0;
 }
 
 }  // namespace kestrova

@@ -94,6 +94,7 @@ TEST(DeviceList, AddressChangeKeepsOneEntryAndResorts) {
   ASSERT_EQ(rec.changes.size(), 1u);
   EXPECT_EQ(rec.changes[0].kind, DeviceListChange::Replaced);
   EXPECT_EQ(rec.changes[0].row, 2);
+  EXPECT_EQ(rec.changes[0].fromRow, 0);
 
   // It keeps expiring normally afterwards: 10 ticks after this last reply.
   for (int i = 0; i < 9; ++i) l.ExpireTick();
@@ -255,6 +256,22 @@ TEST(DeviceList, Sorting) {
   letters.clear();
   for (int i = 0; i < l.Count(); ++i) letters += DevTypeLetter(l.DeviceAt(i).DevType);
   EXPECT_EQ(letters, "THFEE");
+}
+
+TEST(DeviceList, AddressTextsOfMixedShapesSortSafely) {
+  // Texts with different numbers of parts compare as text, the others as numbers, so this
+  // order has cycles (9.0.0.0 < 10.0.0.0 < 5.0.0 < 9.0.0.0). Sorting must still keep every entry.
+  DeviceList l;
+  const char* ips[] = {"9.0.0.0", "10.0.0.0", "5.0.0", "", "1.2", "200.1.1.1", "x.y.z.w", "3.0.0",
+                       "10.0.0.0.0", "0.0.0.1", "7", "1.2.3.4.5.6", "...", "192.168.1.10"};
+  int n = 0;
+  for (int round = 0; round < 4; ++round)
+    for (const char* ip : ips) l.MergeDevice(Dev(5, "m" + std::to_string(n++), ip));
+  for (int col : {2, 2, 1, 2, 0, 2}) {
+    l.ColumnClick(col);
+    EXPECT_EQ(l.Count(), n);
+  }
+  for (int i = 0; i < n; ++i) EXPECT_GE(l.FindItemByMAC("m" + std::to_string(i)), 0) << i;
 }
 
 TEST(DeviceList, Lookups) {
