@@ -101,7 +101,8 @@ std::string Where(const Section& s, size_t i) {
 bool BuildCamera(const Section& sec, CameraConfig& c, std::string& error) {
   c.section = sec.name;
   for (size_t i = 0; i < sec.keys.size(); ++i) {
-    const auto& [k, v] = sec.keys[i];
+    const std::string& k = sec.keys[i].first;
+    const std::string& v = sec.keys[i].second;
     long long n = 0;
     bool b = false;
     auto needInt = [&](long long lo, long long hi) {
