@@ -198,8 +198,14 @@ ParseResult ParseFamily2Reply(std::span<const uint8_t> data) {
     return res;
   }
   TDevInfo& d = res.rec;
-  d.DevType = 2;
   d.MAC = r.Text(f2::kIdentity);
+  if (d.MAC.empty()) {
+    // Without its identity the reply cannot be told apart from any other camera's.
+    res.rec = TDevInfo{};
+    res.kind = DatagramKind::Malformed;
+    return res;
+  }
+  d.DevType = 2;
   d.Name = r.Text(f2::kName);  // UTF-8, kept as it is
   d.IP = Ip4(r, f2::kIP);
   d.NetMask = Ip4(r, f2::kNetMask);
@@ -222,6 +228,8 @@ ParseResult ParseFamily5Reply(std::span<const uint8_t> data) {
   ParseResult res;
   res.kind = DatagramKind::Family5Reply;
   std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
+  // The reply is text; a NUL (a terminator some cameras send) ends it.
+  if (std::size_t nul = text.find('\0'); nul != std::string_view::npos) text = text.substr(0, nul);
   std::vector<std::string_view> lines;
   for (std::size_t start = 0;;) {
     std::size_t end = text.find("\r\n", start);
@@ -252,7 +260,10 @@ ParseResult ParseFamily5Reply(std::span<const uint8_t> data) {
   if (value("-ip", v)) d.IP = v;
   if (value("-netmask", v)) d.NetMask = v;
   if (value("-portctp", v)) {
-    // A value that is not a port number gives the default web port.
+    // A value that is not a port number gives the default web port. Leading blanks are
+    // allowed before the number.
+    std::size_t blanks = v.find_first_not_of(' ');
+    v.erase(0, blanks == std::string::npos ? v.size() : blanks);
     uint32_t port = 0;
     bool number = !v.empty() && v.size() <= 5;
     for (char c : v) {
@@ -274,6 +285,12 @@ ParseResult ParseFamily5Reply(std::span<const uint8_t> data) {
   if (value("-ddns", v)) d.DDnsServer = v;
   if (value("-version", v)) d.Version = v;
   d.IPMode = 2;
+  if (d.MAC.empty()) {
+    // Without its identity the reply cannot be told apart from any other camera's.
+    res.rec = TDevInfo{};
+    res.kind = DatagramKind::Malformed;
+    return res;
+  }
   res.accepted = true;
   return res;
 }

@@ -108,6 +108,7 @@ TEST(Family2Reply, Rejected) {
       {"body 63", Cat({F2Header("3f 00 00 00"), F2Body64()})},
       {"body 196", Cat({F2Header("c4 00 00 00"), Zeros(196)})},
       {"body 64 + 2^32", Cat({F2Header("40 00 00 01"), F2Body64()})},
+      {"empty identity", [] { Bytes d = F2Reply64(); std::fill(d.begin() + 23, d.begin() + 36, 0); return d; }()},
       // A 195-byte body announced but only 64 sent.
       {"cut long reply", Cat({F2Header("c3 00 00 00"), F2Body64()})},
   };
@@ -174,30 +175,58 @@ TEST(Family5Reply, KeyMatching) {
   struct Case { const char* name; const char* text; std::function<void(const TDevInfo&)> check; };
   const Case cases[] = {
       {"-ddnsuser before -ddns: the first line beginning with -ddns wins",
-       "REPLY\r\n-ddnsuser alice\r\n-ddns srv.example\r\n",
+       "REPLY\r\n-mac 01\r\n-ddnsuser alice\r\n-ddns srv.example\r\n",
        [](const TDevInfo& d) { EXPECT_EQ(d.DDnsServer, "ser alice"); EXPECT_EQ(d.DDnsUser, "alice"); }},
-      {"no -portctp", "REPLY\r\n-ip 1.2.3.4\r\n", [](const TDevInfo& d) { EXPECT_EQ(d.HttpPort, 0); }},
-      {"-portctp not a number", "REPLY\r\n-portctp abc\r\n", [](const TDevInfo& d) { EXPECT_EQ(d.HttpPort, 80); }},
-      {"-portctp empty", "REPLY\r\n-portctp\r\n", [](const TDevInfo& d) { EXPECT_EQ(d.HttpPort, 80); }},
-      {"-portctp out of range", "REPLY\r\n-portctp 70000\r\n", [](const TDevInfo& d) { EXPECT_EQ(d.HttpPort, 80); }},
-      {"-portctp 65535", "REPLY\r\n-portctp 65535\r\n", [](const TDevInfo& d) { EXPECT_EQ(d.HttpPort, 65535); }},
-      {"keys are case-sensitive", "REPLY\r\n-IP 1.2.3.4\r\n-Mac 00:11\r\n",
-       [](const TDevInfo& d) { EXPECT_EQ(d.IP, ""); EXPECT_EQ(d.MAC, ""); }},
-      {"first matching line wins", "REPLY\r\n-ip 1.1.1.1\r\n-ip 2.2.2.2\r\n",
+      {"no -portctp", "REPLY\r\n-mac 01\r\n-ip 1.2.3.4\r\n", [](const TDevInfo& d) { EXPECT_EQ(d.HttpPort, 0); }},
+      {"-portctp not a number", "REPLY\r\n-mac 01\r\n-portctp abc\r\n", [](const TDevInfo& d) { EXPECT_EQ(d.HttpPort, 80); }},
+      {"-portctp empty", "REPLY\r\n-mac 01\r\n-portctp\r\n", [](const TDevInfo& d) { EXPECT_EQ(d.HttpPort, 80); }},
+      {"-portctp out of range", "REPLY\r\n-mac 01\r\n-portctp 70000\r\n", [](const TDevInfo& d) { EXPECT_EQ(d.HttpPort, 80); }},
+      {"-portctp 65535", "REPLY\r\n-mac 01\r\n-portctp 65535\r\n", [](const TDevInfo& d) { EXPECT_EQ(d.HttpPort, 65535); }},
+      {"-portctp with blanks before the number", "REPLY\r\n-mac 01\r\n-portctp   81\r\n",
+       [](const TDevInfo& d) { EXPECT_EQ(d.HttpPort, 81); }},
+      {"-portctp with a blank after the number", "REPLY\r\n-mac 01\r\n-portctp 81 \r\n",
+       [](const TDevInfo& d) { EXPECT_EQ(d.HttpPort, 80); }},
+      {"keys are case-sensitive", "REPLY\r\n-IP 1.2.3.4\r\n-Mac 00:11\r\n-mac 01\r\n",
+       [](const TDevInfo& d) { EXPECT_EQ(d.IP, ""); EXPECT_EQ(d.MAC, "01"); }},
+      {"first matching line wins", "REPLY\r\n-mac 01\r\n-ip 1.1.1.1\r\n-ip 2.2.2.2\r\n",
        [](const TDevInfo& d) { EXPECT_EQ(d.IP, "1.1.1.1"); }},
-      {"any one separator character", "REPLY\r\n-ip=1.2.3.4\r\n-gw\t5.6.7.8\r\n-sn  X\r\n",
+      {"any one separator character", "REPLY\r\n-mac 01\r\n-ip=1.2.3.4\r\n-gw\t5.6.7.8\r\n-sn  X\r\n",
        [](const TDevInfo& d) { EXPECT_EQ(d.IP, "1.2.3.4"); EXPECT_EQ(d.Gateway, "5.6.7.8"); EXPECT_EQ(d.SN, " X"); }},
-      {"only CR LF ends a line", "REPLY\n-ip 1.2.3.4\n-gw 5.6.7.8",
-       [](const TDevInfo& d) { EXPECT_EQ(d.IP, ""); }},
+      {"only CR LF ends a line", "REPLY\r\n-mac 01\n-ip 1.2.3.4\n-gw 5.6.7.8",
+       [](const TDevInfo& d) { EXPECT_EQ(d.IP, ""); EXPECT_EQ(d.MAC, "01\n-ip 1.2.3.4\n-gw 5.6.7.8"); }},
       {"every ':' of the MAC removed", "REPLY\r\n-mac ::a:b::\r\n", [](const TDevInfo& d) { EXPECT_EQ(d.MAC, "ab"); }},
-      {"bare REPLY", "REPLY",
-       [](const TDevInfo& d) { EXPECT_EQ(d.DevType, 5); EXPECT_EQ(d.IPMode, 2); EXPECT_EQ(d.MAC, ""); }},
+      {"nothing but the MAC", "REPLY\r\n-mac 0a",
+       [](const TDevInfo& d) { EXPECT_EQ(d.DevType, 5); EXPECT_EQ(d.IPMode, 2); EXPECT_EQ(d.MAC, "0a"); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ParseResult r = ParseDatagram(F5(c.text));
     ASSERT_TRUE(r.accepted);
     c.check(r.rec);
+  }
+}
+
+TEST(Family5Reply, TextEndsAtNul) {
+  Bytes d = Cat({Raw("REPLY\r\n-mac 00:11:22:AA:BB:CC"), Hex("00"), Raw("\r\n-ip 1.2.3.4\r\n")});
+  ParseResult r = ParseDatagram(d);
+  ASSERT_TRUE(r.accepted);
+  EXPECT_EQ(r.rec.MAC, "001122AABBCC");
+  EXPECT_EQ(r.rec.IP, "");
+}
+
+TEST(Family5Reply, WithoutIdentityRejected) {
+  for (const char* text : {"REPLY", "REPLY\r\n-ip 1.2.3.4\r\n", "REPLY\r\n-mac \r\n", "REPLY\r\n-mac :::\r\n",
+                           "REPLY\r\n-mac"}) {
+    ParseResult r = ParseDatagram(F5(text));
+    EXPECT_FALSE(r.accepted) << text;
+    EXPECT_EQ(r.rec.DevType, -1) << text;
+  }
+  // Every prefix: accepted once the first MAC digit has arrived.
+  const std::string full = "REPLY * CTP/1.0\r\n-sn SN0001\r\n-ip 192.168.1.40\r\n-mac 00:11:22:AA:BB:CC\r\n";
+  const std::size_t firstDigit = full.find("-mac ") + 5;
+  for (const Bytes& p : Prefixes(F5(full))) {
+    ParseResult r = ParseDatagram(p);
+    EXPECT_EQ(r.accepted, p.size() > firstDigit) << p.size();
   }
 }
 
