@@ -108,12 +108,13 @@ struct ParseResult {
 // Looks a listed record up by its MAC text (the device list's FindDevByMAC); may be empty.
 using FindDevByMacFn = std::function<const TDevInfo*(const std::string& mac)>;
 
-// The reply classifier. A family-2 or family-5 reply without an identity (empty MAC text) is
-// not accepted: every such camera would share one list entry.
-// Decides by the first bytes, in this order: "MO_I" (family 2),
+// The reply classifier. Decides by the first bytes, in this order: "MO_I" (family 2),
 // "REPLY" (family 5), more than 2 bytes starting 0x10 0x10 (family 8), else ignored. Which
 // socket received the datagram and who sent it play no part. Never reads beyond data; a
-// datagram longer than kDiscoveryDatagramMax is discarded (kind Malformed).
+// datagram longer than kDiscoveryDatagramMax is discarded (kind Malformed). A family-2 reply
+// shorter than its announced body, or a family-8 reply shorter than the fields read from it,
+// is rejected (Malformed). A family-2 or family-5 reply without an identity (empty MAC text)
+// is not accepted either: every such camera would share one list entry.
 ParseResult ParseDatagram(std::span<const uint8_t> data, const FindDevByMacFn& findDevByMac = {});
 
 // The family parsers behind ParseDatagram, for tests and tools. Each expects the datagram to
