@@ -44,6 +44,9 @@ TfrmSel_Mode::TfrmSel_Mode(QWidget* parent) : TfrmPageBase(parent) {
   TeLabel2->setText(QStringLiteral("This wizard guides you step by step through the set-up of your IP camera."));
   TeLabel2->setWordWrap(true);
   TeLabel2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  QFont bf = TeLabel2->font();
+  bf.setPointSize(10);
+  TeLabel2->setFont(bf);
   v->addWidget(TeLabel2);
 
   Label3 = new QLabel(column);
@@ -53,6 +56,7 @@ TfrmSel_Mode::TfrmSel_Mode(QWidget* parent) : TfrmPageBase(parent) {
       "Note: Please make sure the IP camera and the PC running this software are in the same local network(LAN)."));
   Label3->setWordWrap(true);
   Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  Label3->setFont(bf);
   v->addWidget(Label3);
 
   v->addStretch(1);
