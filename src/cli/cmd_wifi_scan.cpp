@@ -1,12 +1,213 @@
+// kestrova-cli wifi-scan: finds a camera by its MAC text with a timed discovery run and lists
+// the wireless networks it sees, by its family's own path (the CGI driver for T cameras, CTP
+// for E cameras, the CGI requests of the wireless step for the others).
+#include <array>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "cli/commands.h"
+#include "cli/json.h"
+#include "net/cgi/cgi_wifi_scan.h"
+#include "net/cgi/device_series.h"
+#include "net/ctp/ctp_socket.h"
+#include "net/discovery/discovery_engine.h"
+#include "net/setnet/camera_lookup.h"
 
 namespace kestrova {
 
-int CmdWifiScan(int, char**) {
-  std::fprintf(stderr, "kestrova-cli wifi-scan: not available yet\n");
-  return 2;
+namespace {
+
+void WifiScanUsage(FILE* out) {
+  std::fprintf(out,
+               "usage: kestrova-cli wifi-scan --mac MAC [--user U] [--password P] [--json] [--seconds N]\n"
+               "  Searches the LAN for N seconds (default 3) for the camera whose MAC is MAC and\n"
+               "  lists the wireless networks it sees.\n"
+               "  --user, --password   the camera account (default admin and an empty password;\n"
+               "                       for T cameras the account their search answer reports)\n"
+               "  Exit status: 0 listed, 1 no such camera, 2 failure.\n");
+}
+
+bool ParseLong(const char* s, long lo, long hi, long& out) {
+  if (!s || !*s) return false;
+  char* end = nullptr;
+  errno = 0;
+  const long v = std::strtol(s, &end, 10);
+  if (errno != 0 || *end != '\0' || v < lo || v > hi) return false;
+  out = v;
+  return true;
+}
+
+bool ParsePort(const char* s, uint16_t& out) {
+  long v;
+  if (!ParseLong(s, 0, 65535, v)) return false;
+  out = static_cast<uint16_t>(v);
+  return true;
+}
+
+bool ParsePortList(const char* s, std::array<uint16_t, kDiscoverySocketCount>& out) {
+  std::string text = s ? s : "";
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < kDiscoverySocketCount; ++i) {
+    const std::size_t comma = text.find(',', start);
+    const bool last = i + 1 == kDiscoverySocketCount;
+    if (last != (comma == std::string::npos)) return false;
+    const std::string part = text.substr(start, last ? std::string::npos : comma - start);
+    if (!ParsePort(part.c_str(), out[i])) return false;
+    start = comma + 1;
+  }
+  return true;
+}
+
+std::string Printable(const std::string& s) {
+  std::string out = s;
+  for (char& c : out)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  return out;
+}
+
+struct Row {
+  std::string text;  // the list text the windows show
+  std::string json;
+};
+
+}  // namespace
+
+int CmdWifiScan(int argc, char** argv) {
+  std::string mac, user, password;
+  bool haveUser = false, havePassword = false, json = false;
+  long seconds = 3;
+  DiscoveryConfig cfg;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
+    auto value = [&](std::string& target) {
+      if (!next) {
+        std::fprintf(stderr, "kestrova-cli wifi-scan: %s needs a value\n", a.c_str());
+        return false;
+      }
+      target = argv[++i];
+      return true;
+    };
+    auto bad = [&]() {
+      std::fprintf(stderr, "kestrova-cli wifi-scan: bad value for %s: '%s'\n", a.c_str(), argv[i]);
+      return 2;
+    };
+    std::string v;
+    if (a == "--help" || a == "-h") {
+      WifiScanUsage(stdout);
+      return 0;
+    } else if (a == "--mac") {
+      if (!value(mac)) return 2;
+    } else if (a == "--user") {
+      if (!value(user)) return 2;
+      haveUser = true;
+    } else if (a == "--password") {
+      if (!value(password)) return 2;
+      havePassword = true;
+    } else if (a == "--json") {
+      json = true;
+    } else if (a == "--seconds") {
+      if (!value(v)) return 2;
+      if (!ParseLong(v.c_str(), 1, 3600, seconds)) return bad();
+    }
+    // Options for loopback test runs, not in the help (the same as discover's).
+    else if (a == "--broadcast") {
+      if (!value(cfg.broadcastAddress)) return 2;
+    } else if (a == "--bind") {
+      if (!value(cfg.bindAddress)) return 2;
+    } else if (a == "--local-ports") {
+      if (!value(v)) return 2;
+      if (!ParsePortList(v.c_str(), cfg.preferredPorts)) return bad();
+    } else if (a == "--local-port-f9") {
+      if (!value(v)) return 2;
+      if (!ParsePort(v.c_str(), cfg.family9LocalPort)) return bad();
+    } else if (a == "--port-f2" || a == "--port-f5" || a == "--port-f8" || a == "--port-f9") {
+      if (!value(v)) return 2;
+      uint16_t* target = a == "--port-f2" ? &cfg.family2Port
+                         : a == "--port-f5" ? &cfg.family5Port
+                         : a == "--port-f8" ? &cfg.family8Port
+                                            : &cfg.family9Port;
+      if (!ParsePort(v.c_str(), *target)) return bad();
+    } else {
+      std::fprintf(stderr, "kestrova-cli wifi-scan: unknown option '%s'\n", a.c_str());
+      WifiScanUsage(stderr);
+      return 2;
+    }
+  }
+  if (mac.empty()) {
+    std::fprintf(stderr, "kestrova-cli wifi-scan: --mac is required\n");
+    WifiScanUsage(stderr);
+    return 2;
+  }
+
+  std::optional<TDevInfo> found;
+  {
+    DiscoveryEngine engine(cfg);
+    engine.Start();
+    found = DiscoverByMac(engine, mac, static_cast<int>(seconds));
+    engine.Stop();
+  }
+  if (!found) {
+    std::fprintf(stderr, "kestrova-cli wifi-scan: no camera with MAC %s answered\n", mac.c_str());
+    return 1;
+  }
+  const TDevInfo dev = *found;
+  if (!haveUser) user = dev.DevType == 9 && !dev.User.empty() ? dev.User : "admin";
+  if (!havePassword) password = dev.DevType == 9 ? dev.Pwd : "";
+
+  std::vector<Row> rows;
+  bool ok = false;
+  if (dev.DevType == 9) {
+    TT517Series& series = DeviceSeries();
+    series.SetDevice(dev);
+    std::vector<TScanItem> items;
+    ok = series.ScanWiFi(user, password, items) >= 0;
+    for (const auto& it : items) {
+      cli::JsonObject o;
+      o.Str("SSID", it.Rec.SSID).Num("Security", it.Rec.Security).Num("Mode", it.Rec.Mode)
+          .Str("Dbm0", it.Rec.Dbm0).Str("Dbm1", it.Rec.Dbm1).Str("Mac", it.Rec.Mac);
+      rows.push_back({it.Text, o.Done()});
+    }
+  } else if (dev.DevType == 5) {
+    CtpConnection conn = AcquireConnection(dev.IP, dev.HttpPort);
+    if (conn) {
+      const std::string reply = conn->Exchange(BuildCtpListNetworks());
+      ReleaseConnection(conn);
+      ok = CtpReplyOk(reply);
+      for (const auto& n : ParseCtpNetworkList(reply)) {
+        cli::JsonObject o;
+        o.Str("SSID", n.WiFi.SSID).Num("Security", n.WiFi.Security).Num("Mode", n.WiFi.Mode)
+            .Num("AuthType", n.WiFi.AuthType).Num("Cipher", n.WiFi.Cipher).Str("Signal", n.WiFi.Signal);
+        rows.push_back({n.Text, o.Done()});
+      }
+    }
+  } else {
+    std::vector<TWiFi> nets;
+    ok = ScanCgi(dev, user, password, nets) == CgiScanStatus::Ok;
+    for (const auto& n : nets) {
+      cli::JsonObject o;
+      o.Str("SSID", n.SSID).Num("Security", n.Security).Num("Mode", n.Mode);
+      rows.push_back({n.SSID, o.Done()});
+    }
+  }
+  if (!ok) {
+    std::fprintf(stderr, "kestrova-cli wifi-scan: the camera at %s could not be reached\n", dev.IP.c_str());
+    return 2;
+  }
+  if (json) {
+    std::string out = "[";
+    for (size_t r = 0; r < rows.size(); ++r) out += (r ? ",\n  " : "\n  ") + rows[r].json;
+    out += rows.empty() ? "]\n" : "\n]\n";
+    std::fputs(out.c_str(), stdout);
+  } else {
+    for (const auto& r : rows) std::printf("%s\n", Printable(r.text).c_str());
+    std::printf("%zu network(s)\n", rows.size());
+  }
+  return 0;
 }
 
 }  // namespace kestrova
