@@ -12,13 +12,13 @@
 
 namespace kestrova {
 
-std::optional<uint32_t> ParseIPv4(const std::string& text) {
+std::optional<uint32_t> ParseIPv4NetOrder(const std::string& text) {
   in_addr a{};
   if (inet_pton(AF_INET, text.c_str(), &a) != 1) return std::nullopt;
   return a.s_addr;
 }
 
-std::string FormatIPv4(uint32_t networkOrder) {
+std::string FormatIPv4NetOrder(uint32_t networkOrder) {
   in_addr a{};
   a.s_addr = networkOrder;
   char buf[INET_ADDRSTRLEN] = {};
@@ -36,7 +36,7 @@ bool MakeAddr(const std::string& addr, uint16_t port, sockaddr_in& out) {
     out.sin_addr.s_addr = htonl(INADDR_ANY);
     return true;
   }
-  auto a = ParseIPv4(addr);
+  auto a = ParseIPv4NetOrder(addr);
   if (!a) return false;
   out.sin_addr.s_addr = *a;
   return true;
@@ -135,7 +135,7 @@ std::optional<UdpDatagram> UdpSocket::Receive(std::size_t limit) {
   } else {
     d.data.resize(std::size_t(n));
   }
-  d.fromIp = FormatIPv4(from.sin_addr.s_addr);
+  d.fromIp = FormatIPv4NetOrder(from.sin_addr.s_addr);
   d.fromPort = ntohs(from.sin_port);
   return d;
 }

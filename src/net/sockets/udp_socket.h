@@ -17,9 +17,9 @@ namespace kestrova {
 inline constexpr std::size_t kUdpReceiveLimit = 1024;
 
 // Parses dotted-decimal IPv4 text (inet_pton rules) into a network-order address.
-std::optional<uint32_t> ParseIPv4(const std::string& text);
+std::optional<uint32_t> ParseIPv4NetOrder(const std::string& text);
 // Network-order address to dotted decimal.
-std::string FormatIPv4(uint32_t networkOrder);
+std::string FormatIPv4NetOrder(uint32_t networkOrder);
 
 struct UdpDatagram {
   std::vector<uint8_t> data;  // the bytes received (at most the limit given to Receive)

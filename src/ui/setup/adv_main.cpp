@@ -1,12 +1,553 @@
 #include "ui/setup/adv_main.h"
 
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QSaveFile>
+#include <QSocketNotifier>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/config/deployment.h"
+#include "core/setup/address_rules.h"
+#include "core/i18n/lang.h"
+#include "net/discovery/discovery_engine.h"
+#include "ui/app/global.h"
+#include "ui/app/main_form.h"
+#include "ui/discovery/device_list_view.h"
+#include "ui/i18n/apply_strings.h"
+#include "ui/skin/controls.h"
+
 namespace kestrova {
 
-TfrmAdv_Main::TfrmAdv_Main(QWidget* parent) : TfrmPageBase(parent) {
-  setObjectName(QStringLiteral("frmAdv_Main"));
-  setWindowTitle(QStringLiteral("Advance Mode"));
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// Whether this run may broadcast on the network it is in (see the header).
+bool DiscoveryAllowed() {
+  const QByteArray mode = qgetenv("KESTROVA_DISCOVERY");
+  if (mode == "live") return true;
+  if (mode == "off") return false;
+  return QGuiApplication::platformName() != QLatin1String("offscreen");
 }
 
-TfrmAdv_Main::~TfrmAdv_Main() = default;
+template <class T>
+T* Make(QWidget* parent, const char* name) {
+  T* w = new T(parent);
+  w->setObjectName(QString::fromLatin1(name));
+  return w;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* text) {
+  auto* l = Make<TTeLabel>(parent, name);
+  l->setText(QString::fromUtf8(text));
+  return l;
+}
+
+QLineEdit* MakeEdit(QWidget* parent, const char* name) {
+  auto* e = Make<QLineEdit>(parent, name);
+  e->setReadOnly(true);
+  return e;
+}
+
+}  // namespace
+
+TfrmAdv_Main::TfrmAdv_Main(QWidget* parent) : TfrmPageBase(parent) {
+  Init(std::make_unique<DiscoveryEngine>(), DiscoveryAllowed());
+}
+
+TfrmAdv_Main::TfrmAdv_Main(QWidget* parent, std::unique_ptr<DiscoveryEngine> engine, bool startDiscovery)
+    : TfrmPageBase(parent) {
+  Init(engine ? std::move(engine) : std::make_unique<DiscoveryEngine>(), startDiscovery);
+}
+
+TfrmAdv_Main::~TfrmAdv_Main() {
+  FormClose();
+  if (listView_) listView_->Detach();
+}
+
+DeviceList& TfrmAdv_Main::Devices() { return engine_->List(); }
+
+void TfrmAdv_Main::Init(std::unique_ptr<DiscoveryEngine> engine, bool startDiscovery) {
+  setObjectName(QStringLiteral("frmAdv_Main"));
+  setWindowTitle(QStringLiteral("Advance Mode"));
+  engine_ = std::move(engine);
+  BuildLayout();
+
+  // Creation order: the connection-mode master list, the language, the sort, the adapters,
+  // then discovery.
+  cmbIPAssBak->addItem(QStringLiteral("ADSL Virtual Dial(PPPoE)"), 0);
+  cmbIPAssBak->addItem(QStringLiteral("Dynamic IP Address(DHCP)"), 1);
+  cmbIPAssBak->addItem(QStringLiteral("Static IP Address"), 2);
+  ApplyStrings(this);
+  engine_->List().SetSort(kColIP, true);
+
+  listView_ = std::make_unique<TDeviceListView>(engine_->List(), ListView);
+  connect(listView_.get(), &TDeviceListView::deviceReplaced, this, [this] { ShowDeviceInfo(); });
+  connect(listView_.get(), &TDeviceListView::deviceDdnsUpdated, this, &TfrmAdv_Main::OnDdnsUpdated);
+  connect(ListView, &QTreeWidget::itemSelectionChanged, this, &TfrmAdv_Main::ShowDeviceInfo);
+  connect(ListView, &QTreeWidget::itemDoubleClicked, this, [this] {
+    ShowDeviceInfo();
+    spbOpenClick();
+  });
+  engine_->SetOnMerged([this](const DeviceList::MergeResult& r) { OnMerged(r); });
+
+  connect(btnFind, &QPushButton::clicked, this, &TfrmAdv_Main::btnFindClick);
+  connect(spbExport, &QToolButton::clicked, this, &TfrmAdv_Main::spbExportClick);
+  connect(spbOpen, &QToolButton::clicked, this, &TfrmAdv_Main::spbOpenClick);
+  connect(spbOpenOuterUrl, &QToolButton::clicked, this, [this] {
+    if (!edOuterUrl->text().isEmpty()) OpenAddress(edOuterUrl->text());
+  });
+  connect(cmbIPAss, &QComboBox::currentIndexChanged, this, &TfrmAdv_Main::cmbIPAssChange);
+  connect(edCurIP, &QLineEdit::textChanged, this,
+          [this] { btnFill->setEnabled(SelectedDevice() && !edCurIP->text().isEmpty()); });
+
+  Timer1_ = new QTimer(this);
+  Timer1_->setObjectName(QStringLiteral("Timer1"));
+  Timer1_->setInterval(1000);
+  connect(Timer1_, &QTimer::timeout, this, &TfrmAdv_Main::Timer1Timer);
+
+  ShowDeviceInfo();
+  UpdateDevCount();
+  if (startDiscovery) StartDiscovery();
+
+  const QByteArray shot = qgetenv("KESTROVA_SCREENSHOT");
+  if (!shot.isEmpty()) {
+    bool ok = false;
+    int delay = qEnvironmentVariableIntValue("KESTROVA_SCREENSHOT_DELAY_MS", &ok);
+    if (!ok || delay < 0) delay = 4000;
+    ScheduleScreenshot(QString::fromLocal8Bit(shot), delay, qgetenv("KESTROVA_SCREENSHOT_QUIT") == "1");
+  }
+}
+
+void TfrmAdv_Main::BuildLayout() {
+  auto* root = new QHBoxLayout(this);
+  root->setContentsMargins(6, 6, 6, 6);
+  root->setSpacing(6);
+
+  // ---- left column: the PC and the device list ----
+  auto* left = new QVBoxLayout;
+  left->setSpacing(6);
+  root->addLayout(left);
+
+  TeGroupBox1 = Make<TTeGroupBox>(this, "TeGroupBox1");
+  TeGroupBox1->setTitle(QStringLiteral("Current Computer information"));
+  auto* pc = new QGridLayout(TeGroupBox1);
+  pc->setContentsMargins(8, 4, 8, 6);
+  pc->setVerticalSpacing(3);
+  pc->addWidget(MakeLabel(TeGroupBox1, "lblCard", "Network Card:"), 0, 0);
+  cmbCards = Make<TTeSComboBox>(TeGroupBox1, "cmbCards");
+  cmbCards->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  cmbCards->setMinimumContentsLength(12);
+  pc->addWidget(cmbCards, 0, 1);
+  pc->addWidget(MakeLabel(TeGroupBox1, "Label1", "IP Address:"), 1, 0);
+  edCurIP = MakeEdit(TeGroupBox1, "edCurIP");
+  pc->addWidget(edCurIP, 1, 1);
+  pc->addWidget(MakeLabel(TeGroupBox1, "Label7", "Sub Mask:"), 2, 0);
+  edCurSubmask = MakeEdit(TeGroupBox1, "edCurSubmask");
+  pc->addWidget(edCurSubmask, 2, 1);
+  pc->addWidget(MakeLabel(TeGroupBox1, "Label9", "Gateway:"), 3, 0);
+  edCurGate = MakeEdit(TeGroupBox1, "edCurGate");
+  pc->addWidget(edCurGate, 3, 1);
+  pc->setColumnStretch(1, 1);
+  left->addWidget(TeGroupBox1);
+
+  TeGroupBox2 = Make<TTeGroupBox>(this, "TeGroupBox2");
+  TeGroupBox2->setTitle(QStringLiteral("Cameras list"));
+  auto* lg = new QGridLayout(TeGroupBox2);
+  lg->setContentsMargins(6, 4, 6, 6);
+  lg->setVerticalSpacing(4);
+  ListView = Make<TTeListView>(TeGroupBox2, "ListView");
+  ListView->SetColumns({QStringLiteral("Series"), QStringLiteral("Name"), QStringLiteral("IP Address")});
+  ListView->setColumnWidth(0, 40);
+  ListView->setColumnWidth(1, 90);
+  ListView->setColumnWidth(2, 105);
+  ListView->setRootIsDecorated(false);
+  ListView->setSelectionMode(QAbstractItemView::SingleSelection);
+  ListView->setAllColumnsShowFocus(true);
+  ListView->header()->setStretchLastSection(false);
+  ListView->setMinimumWidth(40 + 90 + 105 + 6);
+  lg->addWidget(ListView, 0, 0, 1, 4);
+  // The empty-list panel lies over the list.
+  plInfo = Make<TPanel>(TeGroupBox2, "plInfo");
+  plInfo->SetCaption(QStringLiteral("There is no camera found in the LAN."));
+  plInfo->setFrameShape(QFrame::NoFrame);
+  plInfo->setAutoFillBackground(true);
+  plInfo->setMinimumHeight(40);
+  lg->addWidget(plInfo, 0, 0, 1, 4, Qt::AlignHCenter | Qt::AlignVCenter);
+  plInfo->setFixedSize(40 + 90 + 105 - 20, 48);
+  lblDevNum = MakeLabel(TeGroupBox2, "lblDevNum", "Count:");
+  lg->addWidget(lblDevNum, 1, 0);
+  lg->setColumnStretch(1, 1);
+  btnFind = Make<TTeButton>(TeGroupBox2, "btnFind");
+  btnFind->setText(QStringLiteral("&Find"));
+  lg->addWidget(btnFind, 1, 2);
+  spbExport = Make<TTeSpeedButton>(TeGroupBox2, "spbExport");
+  spbExport->setText(QStringLiteral("&Export"));
+  spbExport->setEnabled(false);
+  lg->addWidget(spbExport, 1, 3);
+  lg->setRowStretch(0, 1);
+  left->addWidget(TeGroupBox2, 1);
+  SaveDialog1 = new TSaveDialog(this);
+  SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
+  SaveDialog1->Filter = Q(std::string(kExportFilter));
+  SaveDialog1->DefaultExt = QStringLiteral("txt");  // the dialog appends ".txt" to a bare name
+  SaveDialog1->FileName = Q(std::string(kExportFileName));
+
+  // ---- right column: the selected camera ----
+  TeGroupBox3 = Make<TTeGroupBox>(this, "TeGroupBox3");
+  TeGroupBox3->setTitle(QStringLiteral("Camera Information"));
+  auto* dg = new QVBoxLayout(TeGroupBox3);
+  dg->setContentsMargins(6, 4, 6, 6);
+  PageControl1 = Make<QTabWidget>(TeGroupBox3, "PageControl1");
+  dg->addWidget(PageControl1);
+  root->addWidget(TeGroupBox3, 1);
+
+  tabBase = Make<TTeTabSheet>(PageControl1, "tabBase");
+  PageControl1->addTab(tabBase, QStringLiteral("General"));
+  tabBase->SetCaption(QStringLiteral("General"));
+  auto* bg = new QGridLayout(tabBase);
+  bg->setContentsMargins(8, 8, 8, 8);
+  bg->setVerticalSpacing(5);
+  int row = 0;
+  bg->addWidget(MakeLabel(tabBase, "Label3", "Name:"), row, 0);
+  edName = MakeEdit(tabBase, "edName");
+  edName->setMaxLength(15);
+  bg->addWidget(edName, row++, 1, 1, 3);
+  bg->addWidget(MakeLabel(tabBase, "Label8", "HTTP Port:"), row, 0);
+  edPort = Make<QSpinBox>(tabBase, "edPort");
+  edPort->setRange(0, 65535);
+  edPort->setReadOnly(true);
+  edPort->setButtonSymbols(QAbstractSpinBox::NoButtons);
+  bg->addWidget(edPort, row, 1);
+  lblDataPort = MakeLabel(tabBase, "lblDataPort", "Data Port:");
+  bg->addWidget(lblDataPort, row, 2);
+  edDataPort = Make<QSpinBox>(tabBase, "edDataPort");
+  edDataPort->setRange(0, 65535);
+  edDataPort->setReadOnly(true);
+  edDataPort->setButtonSymbols(QAbstractSpinBox::NoButtons);
+  bg->addWidget(edDataPort, row++, 3);
+  lblDataPort->hide();
+  edDataPort->hide();
+  Label4 = MakeLabel(tabBase, "Label4", "Network:");
+  bg->addWidget(Label4, row, 0);
+  cmbIPAss = Make<TTeSComboBox>(tabBase, "cmbIPAss");
+  bg->addWidget(cmbIPAss, row++, 1, 1, 3);
+  cmbIPAssBak = Make<TTeSComboBox>(this, "cmbIPAssBak");
+  cmbIPAssBak->hide();
+  lblIP = MakeLabel(tabBase, "lblIP", "IP Address :");
+  bg->addWidget(lblIP, row, 0);
+  edIP = MakeEdit(tabBase, "edIP");
+  bg->addWidget(edIP, row++, 1, 1, 3);
+  lblSubmask = MakeLabel(tabBase, "lblSubmask", "Sub Mask:");
+  bg->addWidget(lblSubmask, row, 0);
+  edSubMask = MakeEdit(tabBase, "edSubMask");
+  bg->addWidget(edSubMask, row++, 1, 1, 3);
+  lblGateway = MakeLabel(tabBase, "lblGateway", "Gateway:");
+  bg->addWidget(lblGateway, row, 0);
+  edGateway = MakeEdit(tabBase, "edGateway");
+  bg->addWidget(edGateway, row++, 1, 1, 3);
+  bg->addWidget(MakeLabel(tabBase, "Label5", "Inner URL:"), row, 0);
+  {
+    auto* h = new QHBoxLayout;
+    edUrl = MakeEdit(tabBase, "edUrl");
+    h->addWidget(edUrl, 1);
+    spbOpen = Make<TTeSpeedButton>(tabBase, "spbOpen");
+    spbOpen->setText(QStringLiteral("Open"));
+    h->addWidget(spbOpen);
+    bg->addLayout(h, row++, 1, 1, 3);
+  }
+  Label6 = MakeLabel(tabBase, "Label6", "Outer URL:");
+  bg->addWidget(Label6, row, 0);
+  {
+    auto* h = new QHBoxLayout;
+    edOuterUrl = MakeEdit(tabBase, "edOuterUrl");
+    h->addWidget(edOuterUrl, 1);
+    spbCheckOuterUrl = Make<TTeSpeedButton>(tabBase, "spbCheckOuterUrl");
+    spbCheckOuterUrl->setText(QStringLiteral("Check"));
+    h->addWidget(spbCheckOuterUrl);
+    spbOpenOuterUrl = Make<TTeSpeedButton>(tabBase, "spbOpenOuterUrl");
+    spbOpenOuterUrl->setText(QStringLiteral("Open"));
+    h->addWidget(spbOpenOuterUrl);
+    bg->addLayout(h, row++, 1, 1, 3);
+  }
+  bg->setRowStretch(row++, 1);
+  {
+    auto* h = new QHBoxLayout;
+    btnFill = Make<TTeButton>(tabBase, "btnFill");
+    btnFill->setText(QStringLiteral("One &Key Set"));
+    h->addWidget(btnFill);
+    BtnPortMap = Make<TTeButton>(tabBase, "BtnPortMap");
+    BtnPortMap->setText(QStringLiteral("&Set port mapping"));
+    h->addWidget(BtnPortMap);
+    h->addStretch(1);
+    btnApply = Make<TTeButton>(tabBase, "btnApply");
+    btnApply->setText(QStringLiteral("&Apply"));
+    btnApply->setEnabled(false);
+    h->addWidget(btnApply);
+    bg->addLayout(h, row++, 0, 1, 4);
+  }
+  bg->setColumnStretch(1, 1);
+  bg->setColumnStretch(3, 1);
+
+  tabOther = Make<TTeTabSheet>(PageControl1, "tabOther");
+  PageControl1->addTab(tabOther, QStringLiteral("Other"));
+  tabOther->SetCaption(QStringLiteral("Other"));
+  auto* og = new QGridLayout(tabOther);
+  og->setContentsMargins(8, 8, 8, 8);
+  og->setVerticalSpacing(5);
+  og->addWidget(MakeLabel(tabOther, "Label11", "Version:"), 0, 0);
+  edVersion = MakeEdit(tabOther, "edVersion");
+  og->addWidget(edVersion, 0, 1);
+  og->addWidget(MakeLabel(tabOther, "lblPreMac", "MAC Value:"), 1, 0);
+  lblMac = Make<TTeLabel>(tabOther, "lblMac");
+  lblMac->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  og->addWidget(lblMac, 1, 1);
+  Label2 = MakeLabel(tabOther, "Label2", "DDNS Password:");
+  og->addWidget(Label2, 2, 0);
+  edDDnsPwd = MakeEdit(tabOther, "edDDnsPwd");
+  og->addWidget(edDDnsPwd, 2, 1);
+  btnUpgrade = Make<TTeButton>(tabOther, "btnUpgrade");
+  btnUpgrade->setText(QStringLiteral("Upgrade Fireware"));
+  og->addWidget(btnUpgrade, 3, 1, Qt::AlignLeft);
+  og->setRowStretch(4, 1);
+  og->setColumnStretch(1, 1);
+}
+
+void TfrmAdv_Main::StartDiscovery() {
+  engine_->Start();  // a socket whose range is exhausted stays inactive, without a message
+  RebuildNotifiers();
+  Timer1_->start();
+}
+
+void TfrmAdv_Main::RebuildNotifiers() {
+  for (QSocketNotifier* n : notifiers_) delete n;
+  notifiers_.clear();
+  for (int fd : engine_->fds()) {
+    auto* n = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(n, &QSocketNotifier::activated, this, [this] { engine_->ProcessPending(); });
+    notifiers_.push_back(n);
+  }
+}
+
+bool TfrmAdv_Main::GoPrevious() {
+  if (MainForm()) MainForm()->ShowPage(QStringLiteral("TfrmSel_Mode"));
+  return true;
+}
+
+void TfrmAdv_Main::SearchDevices(int round, bool withSdk) { engine_->SearchDevices(round, withSdk); }
+
+void TfrmAdv_Main::ClearDevices() {
+  engine_->List().ClearDevices();
+  UpdateDevCount();
+}
+
+void TfrmAdv_Main::UpdateDevCount() {
+  const DevCountView v = engine_->List().UpdateDevCount(listView_ && listView_->HasSelection());
+  lblDevNum->setText(LangText(LoadStr("IDS_DEVCOUNT")) + Q(v.countText));
+  plInfo->setVisible(v.showEmptyPanel);
+  if (v.showEmptyPanel) plInfo->raise();
+  if (v.selectFirst && listView_) listView_->SelectRow(0);
+}
+
+const TDevInfo* TfrmAdv_Main::CurrentDevice() const { return engine_->List().CurrentDevice(SelectedMac, SelectedIp); }
+
+const TDevInfo* TfrmAdv_Main::SelectedDevice() const { return listView_ ? listView_->SelectedDevice() : nullptr; }
+
+void TfrmAdv_Main::OnMerged(const DeviceList::MergeResult& r) {
+  if (r.added && !listView_->HasSelection() && !engine_->List().Empty()) listView_->SelectRow(0);
+  if (r.added) spbExport->setEnabled(engine_->List().Count() > 0 && isVisible());
+  UpdateDevCount();
+}
+
+void TfrmAdv_Main::OnDdnsUpdated(DeviceItemId id) {
+  const TDevInfo* d = engine_->List().DeviceById(id);
+  if (!d) return;
+  if (edName->text() == Q(d->Name) && !d->DDnsServer.empty() && !d->DDnsUser.empty()) ShowOuterUrl(*d);
+}
+
+void TfrmAdv_Main::Timer1Timer() {
+  engine_->Tick();  // search round, expiry, round counter
+  UpdateDevCount();
+}
+
+void TfrmAdv_Main::btnFindClick() {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  engine_->Find();
+  UpdateDevCount();
+  QApplication::restoreOverrideCursor();
+}
+
+bool TfrmAdv_Main::ExportDevices(const QString& path) const {
+  const DeviceList& list = engine_->List();
+  std::vector<TDevInfo> devs;
+  devs.reserve(size_t(list.Count()));
+  for (int r = 0; r < list.Count(); ++r) devs.push_back(list.DeviceAt(r));
+  const std::string out = ExportDeviceList(devs);
+  QSaveFile f(path);  // an existing file is replaced whole
+  if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+  if (f.write(out.data(), qint64(out.size())) != qint64(out.size())) {
+    f.cancelWriting();
+    return false;
+  }
+  return f.commit();
+}
+
+void TfrmAdv_Main::spbExportClick() {
+  QString path;
+  if (exportPath_) {
+    path = exportPath_();
+  } else {
+    SaveDialog1->FileName = Q(std::string(kExportFileName));
+    if (!SaveDialog1->Execute(this)) return;
+    path = SaveDialog1->FileName;
+  }
+  if (path.isEmpty()) return;
+  ExportDevices(path);
+}
+
+void TfrmAdv_Main::spbOpenClick() {
+  if (!edUrl->text().isEmpty()) OpenAddress(edUrl->text());
+}
+
+void TfrmAdv_Main::SetTabsEnabled(bool on) {
+  for (QWidget* tab : {static_cast<QWidget*>(tabBase), static_cast<QWidget*>(tabOther)}) {
+    for (QWidget* w : tab->findChildren<QWidget*>()) w->setEnabled(on);
+  }
+}
+
+void TfrmAdv_Main::cmbIPAssChange() {
+  const int i = cmbIPAss->currentIndex();
+  if (i < 0) return;
+  const TAddressFieldsState st = AddressFieldsFor(cmbIPAss->itemData(i).toInt());
+  const bool visible = st.Visible;
+  for (QWidget* w : {static_cast<QWidget*>(lblIP), static_cast<QWidget*>(edIP), static_cast<QWidget*>(lblSubmask),
+                     static_cast<QWidget*>(edSubMask), static_cast<QWidget*>(lblGateway),
+                     static_cast<QWidget*>(edGateway)})
+    w->setVisible(visible);
+  // The address fields stay read-only until the settings editor arrives.
+  if (!Filling) btnApply->setEnabled(true);
+}
+
+void TfrmAdv_Main::ShowOuterUrl(const TDevInfo& rec) {
+  const QString url = Q(OuterAddressFor(rec));
+  edOuterUrl->setText(url);
+  const bool on = !url.isEmpty();
+  spbOpenOuterUrl->setEnabled(on);
+  Label6->setEnabled(on);
+  spbCheckOuterUrl->setEnabled(on);
+}
+
+void TfrmAdv_Main::ShowDeviceInfo() {
+  Filling = true;
+  const TDevInfo* rec = SelectedDevice();
+  const bool selected = rec != nullptr;
+  SetTabsEnabled(selected);
+  btnFill->setEnabled(selected && !edCurIP->text().isEmpty());
+  btnApply->setEnabled(false);
+  if (rec) {
+    const TDetailsView v = DetailsViewFor(*rec);
+    cmbIPAss->clear();
+    for (int mode : v.Modes) {
+      const int bak = cmbIPAssBak->findData(mode);
+      cmbIPAss->addItem(bak >= 0 ? cmbIPAssBak->itemText(bak) : QString::number(mode), mode);
+    }
+    QPalette pal = edName->palette();
+    pal.setColor(QPalette::Base, palette().color(v.NameReadOnly ? QPalette::Button : QPalette::Base));
+    edName->setPalette(pal);
+    btnUpgrade->setVisible(v.UpgradeVisible);
+    upgradeFamily_ = rec->DevType;
+    edName->setText(Q(rec->Name));
+    edPort->setValue(rec->HttpPort);
+    edDataPort->setValue(rec->DataPort);
+    cmbIPAss->setCurrentIndex(v.ModeIndex ? *v.ModeIndex : -1);
+    cmbIPAssChange();
+    edIP->setText(Q(rec->IP));
+    edSubMask->setText(Q(rec->NetMask));
+    edGateway->setText(Q(rec->Gateway));
+    lblMac->setText(Q(v.MacText));
+    Label2->setVisible(v.DDnsPwdVisible);
+    edDDnsPwd->setVisible(v.DDnsPwdVisible);
+    edDDnsPwd->setText(Q(rec->DDnsPwd));
+    edVersion->setText(Q(rec->Version));
+    edUrl->setText(Q(v.LanUrl));
+    lblDataPort->setVisible(v.DataPortVisible);
+    edDataPort->setVisible(v.DataPortVisible);
+    cmbIPAss->setVisible(v.ModeBoxVisible);
+    Label4->setVisible(v.ModeBoxVisible);
+    ShowOuterUrl(*rec);
+  } else {
+    edName->clear();
+    edUrl->clear();
+    edOuterUrl->clear();
+    lblMac->clear();
+    edDDnsPwd->clear();
+    edVersion->clear();
+    edIP->setText(QStringLiteral("0.0.0.0"));
+    edSubMask->setText(QStringLiteral("0.0.0.0"));
+    edGateway->setText(QStringLiteral("0.0.0.0"));
+  }
+  Filling = false;
+}
+
+void TfrmAdv_Main::showEvent(QShowEvent* e) {
+  TfrmPageBase::showEvent(e);
+  ShowDeviceInfo();
+  SearchDevices(0, false);
+  if (cmbCards->currentIndex() < 0 && cmbCards->count() > 0) cmbCards->setCurrentIndex(0);
+  spbExport->setEnabled(engine_->List().Count() > 0);
+  PageControl1->setCurrentWidget(tabBase);
+}
+
+void TfrmAdv_Main::hideEvent(QHideEvent* e) {
+  TfrmPageBase::hideEvent(e);
+  spbExport->setEnabled(false);
+  btnFill->setEnabled(false);
+  BtnPortMap->setEnabled(false);
+}
+
+void TfrmAdv_Main::closeEvent(QCloseEvent* e) {
+  FormClose();
+  TfrmPageBase::closeEvent(e);
+}
+
+void TfrmAdv_Main::FormClose() {
+  if (closed_) return;
+  closed_ = true;
+  if (Timer1_) Timer1_->stop();
+  for (QSocketNotifier* n : notifiers_) delete n;
+  notifiers_.clear();
+  if (engine_) {
+    engine_->Stop();  // stops the family-9 searches, closes the sockets, clears the list
+    engine_->SetOnMerged({});
+  }
+  if (lblDevNum) UpdateDevCount();
+}
+
+void TfrmAdv_Main::ScheduleScreenshot(const QString& path, int delayMs, bool quitAfter) {
+  QTimer::singleShot(delayMs, this, [this, path, quitAfter] {
+    QWidget* top = window();
+    const QPixmap pm = top->grab();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const bool ok = pm.save(path);
+    std::fprintf(stderr, "kestrova: screenshot %s %s\n", qPrintable(path), ok ? "saved" : "NOT saved");
+    if (quitAfter) QApplication::quit();
+  });
+}
 
 }  // namespace kestrova

@@ -1,16 +1,157 @@
-// The advanced window: the device list and every network parameter of the selected camera.
-// Created at start in both modes; it owns the discovery engine for the whole run.
+// The advanced window: the PC's own network settings, the list of cameras found on the LAN and
+// every network parameter of the selected camera. Created at start in both modes; it owns the
+// discovery engine and the device list for the whole run.
+//
+// Discovery on the UI thread: a QSocketNotifier per engine descriptor runs ProcessPending
+// (parse, family-8 follow-ups, merge), and Timer1 (1000 ms) runs the search round, the expiry
+// and the count.
+//
+// Where the engine really broadcasts is chosen by KESTROVA_DISCOVERY: "live" starts it,
+// "off" keeps it stopped. Unset, it starts except in offscreen runs (tests, screenshots),
+// which must never broadcast on the machine's network.
 #pragma once
 
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "core/discovery/device_list.h"
 #include "ui/app/page_base.h"
 
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QSocketNotifier;
+class QSpinBox;
+class QTabWidget;
+class QTimer;
+class QTreeWidget;
+
 namespace kestrova {
+
+class DiscoveryEngine;
+class TDeviceListView;
+class TPanel;
+class TSaveDialog;
+class TTeButton;
+class TTeGroupBox;
+class TTeListView;
+class TTeSpeedButton;
+class TTeTabSheet;
 
 class TfrmAdv_Main : public TfrmPageBase {
   Q_OBJECT
  public:
+  // The window with an engine of the default configuration (real ports, limited broadcast).
   explicit TfrmAdv_Main(QWidget* parent = nullptr);
+  // The window with the given engine (tests: loopback ports). startDiscovery false leaves the
+  // engine stopped and the timer off, so that a test fills the list itself.
+  TfrmAdv_Main(QWidget* parent, std::unique_ptr<DiscoveryEngine> engine, bool startDiscovery);
   ~TfrmAdv_Main() override;
+
+  bool GoPrevious() override;
+
+  DiscoveryEngine& Engine() { return *engine_; }
+  DeviceList& Devices();
+  QTimer* Timer1() const { return Timer1_; }
+
+  // Discovery session operations (see the engine for the parts below the window).
+  void SearchDevices(int round, bool withSdk);
+  void ClearDevices();
+  void UpdateDevCount();
+  // The record of the camera chosen in the wizard (SelectedMac, else SelectedIp), or nullptr.
+  const TDevInfo* CurrentDevice() const;
+  // The selected entry's record, or nullptr.
+  const TDevInfo* SelectedDevice() const;
+
+  // Handlers.
+  void Timer1Timer();
+  void btnFindClick();
+  void spbExportClick();
+  void spbOpenClick();
+  void ShowDeviceInfo();
+  void ShowOuterUrl(const TDevInfo& rec);
+  // Closing: stop the timer and discovery, close the sockets, clear the list.
+  void FormClose();
+
+  // Writes the export file (one line per entry, in list order, CR LF). False when the file
+  // could not be written.
+  bool ExportDevices(const QString& path) const;
+  // Tests: the save dialog is replaced by a function returning the chosen path ("" = cancel).
+  void SetExportPathProvider(std::function<QString()> provider) { exportPath_ = std::move(provider); }
+  // Saves a picture of the top-level window after delayMs (used by the demo).
+  void ScheduleScreenshot(const QString& path, int delayMs, bool quitAfter);
+
+ protected:
+  void showEvent(QShowEvent* e) override;
+  void hideEvent(QHideEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+
+ private:
+  void Init(std::unique_ptr<DiscoveryEngine> engine, bool startDiscovery);
+  void BuildLayout();
+  void StartDiscovery();
+  void RebuildNotifiers();
+  void OnMerged(const DeviceList::MergeResult& r);
+  void OnDdnsUpdated(DeviceItemId id);
+  void cmbIPAssChange();
+  void SetTabsEnabled(bool on);
+
+  std::unique_ptr<DiscoveryEngine> engine_;
+  std::unique_ptr<TDeviceListView> listView_;
+  std::vector<QSocketNotifier*> notifiers_;
+  std::function<QString()> exportPath_;
+  bool Filling = false;
+  bool closed_ = false;
+
+  QTimer* Timer1_ = nullptr;
+  // PC group.
+  TTeGroupBox* TeGroupBox1 = nullptr;
+  QComboBox* cmbCards = nullptr;
+  QLineEdit* edCurIP = nullptr;
+  QLineEdit* edCurSubmask = nullptr;
+  QLineEdit* edCurGate = nullptr;
+  // Device list group.
+  TTeGroupBox* TeGroupBox2 = nullptr;
+  TTeListView* ListView = nullptr;
+  QLabel* lblDevNum = nullptr;
+  TTeButton* btnFind = nullptr;
+  TTeSpeedButton* spbExport = nullptr;
+  TPanel* plInfo = nullptr;
+  TSaveDialog* SaveDialog1 = nullptr;
+  // Details group.
+  TTeGroupBox* TeGroupBox3 = nullptr;
+  QTabWidget* PageControl1 = nullptr;
+  TTeTabSheet* tabBase = nullptr;
+  TTeTabSheet* tabOther = nullptr;
+  QLineEdit* edName = nullptr;
+  QSpinBox* edPort = nullptr;
+  QSpinBox* edDataPort = nullptr;
+  QLabel* lblDataPort = nullptr;
+  QLabel* Label4 = nullptr;
+  QComboBox* cmbIPAss = nullptr;
+  QComboBox* cmbIPAssBak = nullptr;
+  QLabel* lblIP = nullptr;
+  QLabel* lblSubmask = nullptr;
+  QLabel* lblGateway = nullptr;
+  QLineEdit* edIP = nullptr;
+  QLineEdit* edSubMask = nullptr;
+  QLineEdit* edGateway = nullptr;
+  QLineEdit* edUrl = nullptr;
+  TTeSpeedButton* spbOpen = nullptr;
+  QLabel* Label6 = nullptr;
+  QLineEdit* edOuterUrl = nullptr;
+  TTeSpeedButton* spbCheckOuterUrl = nullptr;
+  TTeSpeedButton* spbOpenOuterUrl = nullptr;
+  TTeButton* btnFill = nullptr;
+  TTeButton* BtnPortMap = nullptr;
+  TTeButton* btnApply = nullptr;
+  QLineEdit* edVersion = nullptr;
+  QLabel* lblMac = nullptr;
+  QLabel* Label2 = nullptr;
+  QLineEdit* edDDnsPwd = nullptr;
+  TTeButton* btnUpgrade = nullptr;
+  int upgradeFamily_ = -1;
 };
 
 }  // namespace kestrova

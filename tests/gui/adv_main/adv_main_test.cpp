@@ -1,0 +1,262 @@
+// The advanced window offscreen with an engine that is not started: the test hands records to
+// the engine the way the receive paths do (queue, then ProcessPending on this thread).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "core/i18n/lang.h"
+#include "gui/adv_main/adv_fixture.h"
+#include "net/discovery/discovery_engine.h"
+#include "ui/app/global.h"
+#include "ui/setup/adv_main.h"
+#include "ui/skin/controls.h"
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QStringList& l, std::ostream* os) { *os << '[' << l.join(", ").toStdString() << ']'; }
+QT_END_NAMESPACE
+
+namespace kestrova {
+namespace {
+
+class QtEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    static int argc = 1;
+    static char name[] = "gui_adv_main_test";
+    static char* argv[] = {name, nullptr};
+    app_ = new QApplication(argc, argv);
+  }
+  void TearDown() override { delete app_; }
+
+ private:
+  QApplication* app_ = nullptr;
+};
+const auto* const kQtEnv = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+std::string ReadFile(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+class AdvMainTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "kestrova-adv-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
+    dir_ = tmpl;
+    std::filesystem::create_directories(dir_ / "lang");
+    std::filesystem::copy_file(std::filesystem::path(KESTROVA_SOURCE_DIR) / "resources/lang/en.ini",
+                               dir_ / "lang" / "kestrova.len");
+    SetLanguageLocation(dir_ / "lang", "kestrova");
+    SetLanguage("en");
+    SetAddressOpener([this](const QString& a) { opened_ << a; });
+
+    auto engine = std::make_unique<DiscoveryEngine>();  // never started: nothing is sent
+    engine_ = engine.get();
+    w_ = std::make_unique<TfrmAdv_Main>(nullptr, std::move(engine), false);
+    w_->resize(652, 402);
+    w_->show();
+    list_ = w_->findChild<QTreeWidget*>("ListView");
+    ASSERT_NE(list_, nullptr);
+  }
+  void TearDown() override {
+    w_.reset();
+    SetAddressOpener(nullptr);
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+
+  // Through the engine's hand-over path, as a receive thread would.
+  void Deliver(const std::vector<TDevInfo>& devs) {
+    for (const auto& d : devs) engine_->PostRecord(d);
+    engine_->ProcessPending();
+  }
+  QStringList Column(int c) const {
+    QStringList v;
+    for (int r = 0; r < list_->topLevelItemCount(); ++r) v << list_->topLevelItem(r)->text(c);
+    return v;
+  }
+  QString Text(const char* name) const {
+    if (auto* l = w_->findChild<QLabel*>(name)) return l->text();
+    if (auto* e = w_->findChild<QLineEdit*>(name)) return e->text();
+    return "<none>";
+  }
+  bool Visible(const char* name) const { return w_->findChild<QWidget*>(name)->isVisible(); }
+  void ClickHeader(int column) {
+    QHeaderView* h = list_->header();
+    const QPoint at(h->sectionViewportPosition(column) + h->sectionSize(column) / 2, h->height() / 2);
+    QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, at);
+  }
+
+  std::filesystem::path dir_;
+  DiscoveryEngine* engine_ = nullptr;
+  std::unique_ptr<TfrmAdv_Main> w_;
+  QTreeWidget* list_ = nullptr;
+  QStringList opened_;
+};
+
+TEST_F(AdvMainTest, ListGroupHasItsColumnsAndShowsTheEmptyPanelAndCountZero) {
+  EXPECT_EQ(w_->objectName(), "frmAdv_Main");
+  EXPECT_EQ(w_->windowTitle(), "Advance Mode");
+  ASSERT_EQ(list_->columnCount(), 3);
+  EXPECT_EQ(list_->headerItem()->text(0), "Series");
+  EXPECT_EQ(list_->headerItem()->text(1), "Name");
+  EXPECT_EQ(list_->headerItem()->text(2), "IP Address");
+  EXPECT_EQ(list_->columnWidth(0), 40);
+  EXPECT_EQ(list_->columnWidth(1), 90);
+  EXPECT_EQ(list_->columnWidth(2), 105);
+  EXPECT_EQ(Text("lblDevNum"), "Count:0");
+  EXPECT_TRUE(Visible("plInfo"));
+  EXPECT_EQ(w_->findChild<TPanel*>("plInfo")->Caption(), "There is no camera found in the LAN.");
+  EXPECT_FALSE(w_->findChild<QWidget*>("spbExport")->isEnabled());
+  EXPECT_EQ(w_->findChild<QGroupBox*>("TeGroupBox2")->title(), "Cameras list");
+}
+
+TEST_F(AdvMainTest, CamerasAppearInAddressOrderWithCountAndFirstSelected) {
+  Deliver(testing::SampleCameras());
+  EXPECT_EQ(Column(0), (QStringList{"F", "E", "T"}));
+  EXPECT_EQ(Column(1), (QStringList{"Front door", "Garage", "Office"}));
+  EXPECT_EQ(Column(2), (QStringList{"192.168.1.9", "192.168.1.10", "192.168.1.100"}));
+  EXPECT_EQ(Text("lblDevNum"), "Count:3");
+  EXPECT_FALSE(Visible("plInfo"));
+  EXPECT_TRUE(w_->findChild<QWidget*>("spbExport")->isEnabled());
+  // The first camera to arrive was the first entry then and got the selection; it keeps it.
+  ASSERT_EQ(list_->selectedItems().size(), 1);
+  EXPECT_EQ(list_->selectedItems()[0]->text(1), "Garage");
+  EXPECT_EQ(Text("edName"), "Garage");
+  EXPECT_EQ(Text("edUrl"), "http://192.168.1.10:81");
+  // The HTTP port rides along with the entry.
+  EXPECT_EQ(list_->topLevelItem(1)->data(0, Qt::UserRole + 2).toString(), "81");
+}
+
+TEST_F(AdvMainTest, ColumnClicksSortAndASecondClickReverses) {
+  Deliver(testing::SampleCameras());
+  ClickHeader(1);
+  EXPECT_EQ(Column(1), (QStringList{"Front door", "Garage", "Office"}));
+  ClickHeader(1);
+  EXPECT_EQ(Column(1), (QStringList{"Office", "Garage", "Front door"}));
+  ClickHeader(0);
+  EXPECT_EQ(Column(0), (QStringList{"E", "F", "T"}));
+  ClickHeader(2);
+  EXPECT_EQ(Column(2), (QStringList{"192.168.1.9", "192.168.1.10", "192.168.1.100"}));
+  ClickHeader(2);
+  EXPECT_EQ(Column(2), (QStringList{"192.168.1.100", "192.168.1.10", "192.168.1.9"}));
+  // A camera that arrives later goes where the current order puts it.
+  Deliver({testing::SampleCamera(8, "0011aabbccdd", "Yard", "192.168.1.50")});
+  EXPECT_EQ(Column(2), (QStringList{"192.168.1.100", "192.168.1.50", "192.168.1.10", "192.168.1.9"}));
+}
+
+TEST_F(AdvMainTest, SelectionSurvivesResortingAndAnAddressChange) {
+  Deliver(testing::SampleCameras());
+  list_->setCurrentItem(list_->topLevelItem(2));  // Office
+  ASSERT_EQ(Text("edName"), "Office");
+  ClickHeader(1);
+  ClickHeader(1);
+  ASSERT_EQ(list_->selectedItems().size(), 1);
+  EXPECT_EQ(list_->selectedItems()[0]->text(1), "Office");
+  TDevInfo moved = testing::SampleCameras()[2];
+  moved.IP = "192.168.1.2";
+  Deliver({moved});
+  EXPECT_EQ(list_->topLevelItemCount(), 3);
+  EXPECT_EQ(list_->selectedItems()[0]->text(2), "192.168.1.2");
+  EXPECT_EQ(Text("edIP"), "192.168.1.2");  // the details panel is refilled
+}
+
+TEST_F(AdvMainTest, ExportWritesOneTabSeparatedLinePerEntryWithCrLf) {
+  Deliver(testing::SampleCameras());
+  const auto file = dir_ / "ipcam.txt";
+  {
+    std::ofstream(file, std::ios::binary) << "old contents that are longer than the new ones ............";
+  }
+  w_->SetExportPathProvider([&] { return QString::fromStdString(file.string()); });
+  QTest::mouseClick(w_->findChild<QWidget*>("spbExport"), Qt::LeftButton);
+  EXPECT_EQ(ReadFile(file),
+            "1\tF\tFront door\t192.168.1.9\tID0000000001\r\n"
+            "2\tE\tGarage\t192.168.1.10\t001A2B03C4D5E\r\n"
+            "3\tT\tOffice\t192.168.1.100\t00:1A:2B:3C:4D:60\r\n");
+
+  // Cancelling the dialog writes nothing.
+  std::filesystem::remove(file);
+  w_->SetExportPathProvider([] { return QString(); });
+  QTest::mouseClick(w_->findChild<QWidget*>("spbExport"), Qt::LeftButton);
+  EXPECT_FALSE(std::filesystem::exists(file));
+  EXPECT_FALSE(w_->ExportDevices(QString::fromStdString((dir_ / "no/such/dir/x.txt").string())));
+}
+
+TEST_F(AdvMainTest, TimerTicksExpireSilentCamerasAndTheCountFollows) {
+  Deliver(testing::SampleCameras());
+  for (int i = 0; i < 9; ++i) w_->Timer1Timer();
+  EXPECT_EQ(Text("lblDevNum"), "Count:3");
+  Deliver({testing::SampleCameras()[1]});  // one camera answers again
+  w_->Timer1Timer();
+  EXPECT_EQ(Column(1), (QStringList{"Front door"}));
+  EXPECT_EQ(Text("lblDevNum"), "Count:1");
+  for (int i = 0; i < 9; ++i) w_->Timer1Timer();
+  EXPECT_EQ(Text("lblDevNum"), "Count:0");
+  EXPECT_TRUE(Visible("plInfo"));
+  EXPECT_EQ(Text("edName"), "");  // nothing selected any more
+  EXPECT_EQ(Text("edIP"), "0.0.0.0");
+  EXPECT_EQ(engine_->Round(), 19);
+}
+
+TEST_F(AdvMainTest, DetailsPanelFollowsTheFamily) {
+  struct Case {
+    int family;
+    bool modeBox, ddnsPwd, dataPort, upgrade;
+    int modes;
+  } cases[] = {
+      {2, false, false, false, true, 3},
+      {4, true, true, true, false, 3},
+      {5, true, true, false, true, 3},
+      {8, true, true, false, true, 2},  // no PPPoE entry
+      {9, true, true, false, true, 2},
+  };
+  QWidget* tabs = w_->findChild<QWidget*>("PageControl1");
+  for (const Case& c : cases) {
+    w_->ClearDevices();
+    TDevInfo d = testing::SampleCamera(c.family, "m", "cam", "192.168.1.20", 81);
+    d.DDnsServer = "host.example.org:9000";
+    d.DDnsUser = "x123";
+    Deliver({d});
+    SCOPED_TRACE(c.family);
+    auto* mode = w_->findChild<QComboBox*>("cmbIPAss");
+    EXPECT_EQ(!mode->isHidden(), c.modeBox);
+    EXPECT_EQ(!w_->findChild<QWidget*>("edDDnsPwd")->isHidden(), c.ddnsPwd);
+    EXPECT_EQ(!w_->findChild<QWidget*>("edDataPort")->isHidden(), c.dataPort);
+    EXPECT_EQ(!w_->findChild<QWidget*>("btnUpgrade")->isHidden(), c.upgrade);
+    EXPECT_EQ(mode->count(), c.modes);
+    EXPECT_EQ(mode->currentData().toInt(), 2);
+    EXPECT_EQ(Text("edUrl"), "http://192.168.1.20:81");
+    EXPECT_EQ(Text("edOuterUrl"), "http://x123.example.org");
+    EXPECT_TRUE(tabs->isEnabled());
+  }
+}
+
+TEST_F(AdvMainTest, DoubleClickOpensTheInnerAddressAndCloseClearsEverything) {
+  Deliver(testing::SampleCameras());
+  QTreeWidgetItem* garage = list_->topLevelItem(1);
+  emit list_->itemDoubleClicked(garage, 0);
+  EXPECT_EQ(opened_, (QStringList{"http://192.168.1.10:81"}));
+
+  w_->FormClose();
+  EXPECT_EQ(list_->topLevelItemCount(), 0);
+  EXPECT_EQ(engine_->List().Count(), 0);
+  EXPECT_FALSE(w_->Timer1()->isActive());
+  EXPECT_EQ(Text("lblDevNum"), "Count:0");
+}
+
+}  // namespace
+}  // namespace kestrova

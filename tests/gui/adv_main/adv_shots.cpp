@@ -1,0 +1,41 @@
+// Renders the main window showing the advanced window with cameras listed:
+//   kestrova_adv_shots <output folder>   gives adv_main_list_en.png
+// Discovery stays off (offscreen); the cameras are handed to the engine as its receive paths do.
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QTreeWidget>
+
+#include <cstdio>
+
+#include "gui/adv_main/adv_fixture.h"
+#include "gui/app/app_fixture.h"
+#include "net/discovery/discovery_engine.h"
+#include "ui/app/main_form.h"
+#include "ui/setup/adv_main.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
+  QDir().mkpath(out);
+  kestrova::testing::TempFolders folders;
+  kestrova::testing::TempFolders::Write(folders.UserDir() / "option.ini",
+                                        "[Global]\r\nlan=en\r\n[DevFind]\r\nadvmode=1\r\n");
+  kestrova::TfrmMain w;
+  w.show();
+  auto* adv = static_cast<kestrova::TfrmAdv_Main*>(w.ShowPage(QStringLiteral("TfrmAdv_Main")));
+  if (!adv) return 1;
+  auto cams = kestrova::testing::SampleCameras();
+  cams.push_back(kestrova::testing::SampleCamera(8, "0011aabbccdd", "Yard", "192.168.1.50", 88));
+  cams.push_back(kestrova::testing::SampleCamera(2, "ID0000000002", "Hall", "10.1.1.77"));
+  for (const auto& d : cams) adv->Engine().PostRecord(d);
+  adv->Engine().ProcessPending();
+  QApplication::processEvents();
+  const QString file = QDir(out).filePath(QStringLiteral("adv_main_list_en.png"));
+  if (!w.grab().save(file)) {
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+    return 1;
+  }
+  std::printf("%s\n", qPrintable(file));
+  return 0;
+}
