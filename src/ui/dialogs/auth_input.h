@@ -1,0 +1,58 @@
+// The credential dialog: asks for the camera's user name and password and tests them against
+// the camera (CGI for families 2, 8 and 9, CTP for family 5).
+#pragma once
+
+#include <string>
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace kestrova {
+
+class TfrmAuthInput : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TfrmAuthInput(QWidget* owner = nullptr);
+  ~TfrmAuthInput() override;
+
+  // Called in this order before the dialog is shown: test enabled (only when a real test is
+  // wanted), family, base address ("http://" + IP + ":" + port).
+  void SetTestEnabled(bool enabled) { testEnabled_ = enabled; }
+  void SetFamily(int family);
+  void SetBaseAddress(const std::string& base) { base_ = base; }
+
+  bool TestEnabled() const { return testEnabled_; }
+  int Family() const { return family_; }
+  const std::string& BaseAddress() const { return base_; }
+
+  // 0 accepted, -1 no connection could be made (family 5 only), -2 rejected or untestable.
+  // User and password are trimmed first. Blocks for the request's time-out.
+  int TestCredentials(const std::string& user, const std::string& password);
+
+  QLabel* Label3 = nullptr;
+  QLabel* Label1 = nullptr;
+  QLabel* Label2 = nullptr;
+  QLineEdit* edUser = nullptr;
+  QLineEdit* edPwd = nullptr;
+  QLabel* lblTip = nullptr;
+  QPushButton* btnOK = nullptr;
+  QPushButton* btnCancel = nullptr;
+
+ public slots:
+  void btnOKClick();
+  void btnCancelClick();
+
+ private:
+  bool testEnabled_ = false;
+  int family_ = 0;
+  std::string base_;
+};
+
+// The CTP host and port of a base address: the number after the ':' that follows "http://",
+// and the text between them. false when there is no such ':' or the port is not a number.
+bool CtpTargetOfBase(const std::string& base, std::string& host, int& port);
+
+}  // namespace kestrova
