@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/eventfd.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -168,16 +169,49 @@ bool OnHostNetwork() {
 
 static bool g_host_network = true;
 
-Simulator::Simulator(Options o) : opt_(std::move(o)) {}
+Simulator::Simulator(Options o) : opt_(std::move(o)) {
+  hooks_.with_camera = [this](const std::string& name, const std::function<void(CameraConfig&)>& fn) {
+    std::lock_guard<std::mutex> lock(mu_);
+    Camera* c = Find(name);
+    if (!c || c->offline) return false;
+    fn(c->live);
+    return true;
+  };
+  hooks_.log = [this](const std::string& line) { log_.Line(line); };
+  hooks_.notify = [this](const std::string& name, CameraEvent e) {
+    {
+      std::lock_guard<std::mutex> lock(ev_mu_);
+      events_.emplace_back(name, e);
+    }
+    uint64_t one = 1;
+    (void)!write(evfd_, &one, sizeof one);
+  };
+  hooks_.keep_upload = [this](const std::string& name, const std::string& kind, const std::string& content) {
+    mkdir(upload_dir_.c_str(), 0755);
+    std::string path = upload_dir_ + "/" + name + "-" + kind + ".bin";
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(content.data(), std::streamsize(content.size()));
+    log_.Line("upload cam=" + name + " kind=" + kind + " bytes=" + std::to_string(content.size()) +
+              " kept=" + path + (f ? "" : " (write failed)"));
+  };
+}
 
 Simulator::~Simulator() {
+  for (auto& c : cams_) StopServices(c);
   for (auto& c : cams_) CloseCameraSocket(c);
   for (auto& s : shared_)
     if (s.sock >= 0) close(s.sock);
   if (!opt_.iface.empty())
     for (const auto& a : addrs_added_) RunIp({"addr", "del", a, "dev", opt_.iface});
   if (sigfd_ >= 0) close(sigfd_);
+  if (evfd_ >= 0) close(evfd_);
   if (!opt_.pidfile.empty()) unlink(opt_.pidfile.c_str());
+}
+
+Simulator::Camera* Simulator::Find(const std::string& section) {
+  for (auto& c : cams_)
+    if (c.configured.section == section) return &c;
+  return nullptr;
 }
 
 uint16_t Simulator::ServicePort(int family) const {
@@ -198,11 +232,13 @@ bool Simulator::Start() {
     return false;
   }
   g_host_network = OnHostNetwork();
-  loopback_ = IsLoopbackAddr(opt_.bind);
   if (!ParseIPv4(opt_.bind)) {
     std::fprintf(stderr, "kestrova-camsim: --bind needs an IPv4 address\n");
     return false;
   }
+  loopback_ = IsLoopbackAddr(opt_.bind);
+  tcp_ = opt_.tcp < 0 ? !loopback_ : opt_.tcp == 1;
+  upload_dir_ = opt_.upload_dir.empty() ? "/tmp/kestrova-camsim-" + std::to_string(getpid()) : opt_.upload_dir;
   if (g_host_network && !loopback_) {
     std::fprintf(stderr,
                  "kestrova-camsim: refusing to answer on the host network; run it inside the "
@@ -217,8 +253,9 @@ bool Simulator::Start() {
   sigset_t set;
   sigemptyset(&set);
   for (int s : {SIGHUP, SIGTERM, SIGINT, SIGUSR1}) sigaddset(&set, s);
-  sigprocmask(SIG_BLOCK, &set, nullptr);
+  sigprocmask(SIG_BLOCK, &set, nullptr);  // before any thread starts: they inherit the mask
   sigfd_ = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
+  evfd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   signal(SIGPIPE, SIG_IGN);
 
   if (!LoadCameras(false)) return false;
@@ -238,11 +275,12 @@ bool Simulator::Start() {
   for (auto& c : cams_) {
     std::printf("camsim: camera %s family %d ip %s\n", c.live.section.c_str(), c.live.family,
                 c.live.ip.c_str());
+    StartServices(c, true);
   }
   std::printf("camsim: ready\n");
   std::fflush(stdout);
   log_.Line(std::string("ready cameras=") + std::to_string(cams_.size()) +
-            (loopback_ ? " mode=loopback" : " mode=lan"));
+            (loopback_ ? " mode=loopback" : " mode=lan") + (tcp_ ? " tcp=on" : " tcp=off"));
   return true;
 }
 
@@ -262,11 +300,13 @@ bool Simulator::LoadCameras(bool reload) {
     Camera cam;
     cam.configured = cc;
     cam.live = cc;
-    auto old = std::find_if(cams_.begin(), cams_.end(),
-                            [&](const Camera& c) { return c.configured.section == cc.section; });
-    if (old != cams_.end()) {
+    Camera* old = Find(cc.section);
+    if (old) {
+      cam.web_port = old->web_port;
+      cam.ctp_port = old->ctp_port;
+      cam.upload_port = old->upload_port;
       if (old->configured == cc) {
-        cam.live = old->live;  // unchanged in the file: keep what settings commands did
+        cam.live = old->live;  // unchanged in the file: keep what the PC did to it
       } else {
         log_.Line("reload camera=" + cc.section + " changed");
       }
@@ -281,6 +321,7 @@ bool Simulator::LoadCameras(bool reload) {
     if (!kept) log_.Line("reload camera=" + c.configured.section + " removed");
     CloseCameraSocket(c);
   }
+  std::lock_guard<std::mutex> lock(mu_);
   cams_ = std::move(next);
   return true;
 }
@@ -308,9 +349,8 @@ void Simulator::OpenCameraSocket(Camera& c) {
     if (s.family == c.live.family) port = s.port;
   c.sock = OpenUdp(c.live.ip, port);
   if (c.sock < 0) {
-    Emit("warn camera=" + c.live.section + " cannot bind " + c.live.ip + ":" +
-              std::to_string(port) + " (" + std::strerror(errno) +
-              "); answering from the shared socket");
+    Emit("warn camera=" + c.live.section + " cannot bind " + c.live.ip + ":" + std::to_string(port) +
+         " (" + std::strerror(errno) + "); answering from the shared socket");
     return;
   }
   c.bound_ip = c.live.ip;
@@ -320,6 +360,41 @@ void Simulator::CloseCameraSocket(Camera& c) {
   if (c.sock >= 0) close(c.sock);
   c.sock = -1;
   c.bound_ip.clear();
+}
+
+void Simulator::StartServices(Camera& c, bool announce) {
+  if (!tcp_) return;
+  std::string ip = loopback_ ? opt_.bind : c.live.ip;
+  uint16_t httpPort = c.live.http_port;
+  auto start = [&](std::unique_ptr<TcpService> svc, int& remembered, int want, const char* what) {
+    int port = loopback_ ? remembered : want;
+    if (!svc->Start(ip, port)) {
+      Emit("warn camera=" + c.live.section + " cannot listen " + what + " on " + ip + ":" +
+           std::to_string(port) + " (" + std::strerror(errno) + ")");
+      return std::unique_ptr<TcpService>();
+    }
+    remembered = svc->port();
+    Emit("listen tcp camera=" + c.live.section + " service=" + what + " at=" + ip + ":" +
+         std::to_string(svc->port()));
+    if (announce) std::printf("camsim: tcp %s %s %s:%d\n", c.live.section.c_str(), what, ip.c_str(), svc->port());
+    return svc;
+  };
+  if (c.live.family == 5) {
+    c.ctp = start(MakeCtpService(hooks_, c.live.section), c.ctp_port, httpPort, "ctp");
+  } else {
+    c.web = start(MakeHttpService(hooks_, c.live.section, "web"), c.web_port, httpPort, "web");
+    if (c.live.family == 9 && httpPort != kF9Port)
+      c.upload = start(MakeHttpService(hooks_, c.live.section, "upload"), c.upload_port, kF9Port, "upload");
+  }
+  c.served_ip = c.live.ip;
+  c.served_http_port = httpPort;
+}
+
+void Simulator::StopServices(Camera& c) {
+  for (auto* s : {&c.web, &c.ctp, &c.upload}) {
+    if (*s) (*s)->Stop();
+    s->reset();
+  }
 }
 
 void Simulator::SyncAddresses() {
@@ -374,19 +449,34 @@ void Simulator::Send(int sock, const sockaddr_in& to, const std::vector<uint8_t>
   }
   ssize_t n = sendto(sock, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to),
                      sizeof to);
-  std::string line = n < 0 ? "txerr " + what + " to=" + Endpoint(to) + " " + std::strerror(errno)
-                           : "tx " + what + " to=" + Endpoint(to) + " len=" + std::to_string(bytes.size());
-  Emit(line);
+  Emit(n < 0 ? "txerr " + what + " to=" + Endpoint(to) + " " + std::strerror(errno)
+             : "tx " + what + " to=" + Endpoint(to) + " len=" + std::to_string(bytes.size()));
 }
 
 void Simulator::HandleFor(Camera& cam, const sockaddr_in& from, const uint8_t* data, size_t n,
                           std::string& targets) {
-  Outcome o = Respond(cam.live, ByteView(data, n));
+  Outcome o;
+  bool unicast = false;
+  std::string section;
+  int family = 0;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    section = cam.live.section;
+    family = cam.live.family;
+    unicast = cam.live.reply_unicast;
+    if (cam.offline) {
+      // Restarting: deaf to everything.
+      if (ClassifyDatagram(family, ByteView(data, n)).find("search") != std::string::npos)
+        targets += " " + section + ":restarting";
+      return;
+    }
+    o = Respond(cam.live, ByteView(data, n));
+  }
   if (!o.addressed) {
-    if (!o.note.empty()) targets += " " + cam.live.section + ":ignored(" + o.note + ")";
+    if (!o.note.empty()) targets += " " + section + ":ignored(" + o.note + ")";
     return;
   }
-  std::string tag = cam.live.section;
+  std::string tag = section;
   if (!o.faults_applied.empty()) {
     tag += "[";
     for (size_t i = 0; i < o.faults_applied.size(); ++i) tag += (i ? "," : "") + o.faults_applied[i];
@@ -396,27 +486,42 @@ void Simulator::HandleFor(Camera& cam, const sockaddr_in& from, const uint8_t* d
   targets += " " + tag;
 
   sockaddr_in to = from;
-  if (!loopback_ && !cam.live.reply_unicast) to.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+  if (!loopback_ && !unicast) to.sin_addr.s_addr = htonl(INADDR_BROADCAST);
   int sock = cam.sock;
   if (sock < 0)
     for (auto& s : shared_)
-      if (s.family == cam.live.family) sock = s.sock;
+      if (s.family == family) sock = s.sock;
   for (auto& r : o.replies) {
-    std::string what = "cam=" + cam.live.section + " kind=" + r.kind;
+    std::string what = "cam=" + section + " kind=" + r.kind;
     if (o.delay_ms > 0)
       pending_.push_back(Pending{NowMs() + o.delay_ms, sock, to, std::move(r.bytes), what});
     else
       Send(sock, to, r.bytes, what);
   }
-  if (o.settings_changed) {
-    Emit("camera=" + cam.live.section + " now ip=" + cam.live.ip + " mask=" + cam.live.mask +
-              " gateway=" + cam.live.gateway + " http_port=" + std::to_string(cam.live.http_port) +
-              " dhcp=" + (cam.live.dhcp ? "1" : "0") + " name=" + cam.live.name);
-    if (cam.bound_ip != cam.live.ip) {
-      SyncAddresses();
-      CloseCameraSocket(cam);
-      OpenCameraSocket(cam);
-    }
+  if (o.settings_changed) Moved(cam);
+}
+
+// After new network settings: the camera takes its new address (and ports) in the LAN.
+void Simulator::Moved(Camera& cam) {
+  std::string ip, line;
+  uint16_t port = 0;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    const auto& l = cam.live;
+    ip = l.ip;
+    port = l.http_port;
+    line = "camera=" + l.section + " now ip=" + l.ip + " mask=" + l.mask + " gateway=" + l.gateway +
+           " http_port=" + std::to_string(l.http_port) + " dhcp=" + (l.dhcp ? "1" : "0") + " name=" + l.name;
+  }
+  Emit(line);
+  if (cam.bound_ip != ip || (cam.sock < 0 && !loopback_)) {
+    SyncAddresses();
+    CloseCameraSocket(cam);
+    OpenCameraSocket(cam);
+  }
+  if (tcp_ && (cam.served_ip != ip || cam.served_http_port != port) && !cam.offline) {
+    StopServices(cam);
+    StartServices(cam, false);
   }
 }
 
@@ -436,7 +541,7 @@ void Simulator::OnDatagram(int sock, int family, Camera* only) {
       HandleFor(*only, from, buf, got, targets);
     } else {
       for (auto& c : cams_)
-        if (c.live.family == family) HandleFor(c, from, buf, got, targets);
+        if (c.configured.family == family) HandleFor(c, from, buf, got, targets);
     }
     log_.Line("rx from=" + Endpoint(from) + " port=" + std::to_string(BoundPort(sock)) +
               " len=" + std::to_string(n) + " kind=" + kind +
@@ -460,28 +565,96 @@ void Simulator::FlushPending() {
   pending_ = std::move(later);
 }
 
+void Simulator::TakeEvents() {
+  uint64_t v = 0;
+  (void)!read(evfd_, &v, sizeof v);
+  std::vector<std::pair<std::string, CameraEvent>> evs;
+  {
+    std::lock_guard<std::mutex> lock(ev_mu_);
+    evs.swap(events_);
+  }
+  for (auto& [name, e] : evs) {
+    Camera* c = Find(name);
+    if (!c || c->down_at || c->offline) continue;
+    if (e == CameraEvent::FactoryReset) {
+      std::lock_guard<std::mutex> lock(mu_);
+      c->live = c->configured;
+    }
+    c->down_at = NowMs() + 100;  // let the answer that announced it reach the PC first
+  }
+}
+
+void Simulator::RunTimers() {
+  long long now = NowMs();
+  for (auto& c : cams_) {
+    if (c.down_at && c.down_at <= now) {
+      c.down_at = 0;
+      int restartMs = 0;
+      {
+        std::lock_guard<std::mutex> lock(mu_);
+        c.offline = true;
+        restartMs = c.live.SettingInt("restart_ms", 3000);
+      }
+      StopServices(c);
+      c.up_at = now + restartMs;
+      log_.Line("camera=" + c.configured.section + " restarting for " + std::to_string(restartMs) + " ms");
+    }
+    if (c.up_at && c.up_at <= now) {
+      c.up_at = 0;
+      {
+        std::lock_guard<std::mutex> lock(mu_);
+        c.offline = false;
+      }
+      log_.Line("camera=" + c.configured.section + " up");
+      Moved(c);  // a factory reset may have brought back another address
+      if (!c.web && !c.ctp) StartServices(c, false);
+    }
+  }
+}
+
+long long Simulator::NextTimer() const {
+  long long next = -1;
+  auto consider = [&](long long t) {
+    if (t && (next < 0 || t < next)) next = t;
+  };
+  for (auto& p : pending_) consider(p.due_ms);
+  for (auto& c : cams_) {
+    consider(c.down_at);
+    consider(c.up_at);
+  }
+  return next;
+}
+
 void Simulator::Reload() {
   log_.Line("reload " + opt_.config_path);
   ++reloads_;
+  for (auto& c : cams_) StopServices(c);
   if (!LoadCameras(true)) {
-    for (auto& c : cams_)
+    for (auto& c : cams_) {
       if (c.sock < 0) OpenCameraSocket(c);
+      if (!c.offline) StartServices(c, false);
+    }
     log_.Line("reload-done count=" + std::to_string(reloads_) + " ok=0");
     return;
   }
   SyncAddresses();
-  for (auto& c : cams_) OpenCameraSocket(c);
+  for (auto& c : cams_) {
+    OpenCameraSocket(c);
+    StartServices(c, false);
+  }
   DumpState();
   log_.Line("reload-done count=" + std::to_string(reloads_) + " ok=1");
 }
 
 void Simulator::DumpState() {
+  std::lock_guard<std::mutex> lock(mu_);
   for (auto& c : cams_) {
     std::string faults;
     for (Fault f : c.live.faults) faults += std::string(faults.empty() ? "" : ",") + FaultName(f);
     log_.Line("state camera=" + c.live.section + " family=" + std::to_string(c.live.family) +
               " ip=" + c.live.ip + " mask=" + c.live.mask + " http_port=" +
-              std::to_string(c.live.http_port) + " faults=" + (faults.empty() ? "-" : faults));
+              std::to_string(c.live.http_port) + " faults=" + (faults.empty() ? "-" : faults) +
+              (c.offline ? " restarting" : ""));
   }
 }
 
@@ -491,6 +664,8 @@ int Simulator::Run() {
     std::vector<std::pair<int, Camera*>> meta;  // family, camera (per-camera sockets)
     fds.push_back({sigfd_, POLLIN, 0});
     meta.push_back({0, nullptr});
+    fds.push_back({evfd_, POLLIN, 0});
+    meta.push_back({0, nullptr});
     for (auto& s : shared_) {
       fds.push_back({s.sock, POLLIN, 0});
       meta.push_back({s.family, nullptr});
@@ -498,20 +673,17 @@ int Simulator::Run() {
     for (auto& c : cams_) {
       if (c.sock < 0) continue;
       fds.push_back({c.sock, POLLIN, 0});
-      meta.push_back({c.live.family, &c});
+      meta.push_back({c.configured.family, &c});
     }
-    int timeout = -1;
-    if (!pending_.empty()) {
-      long long next = pending_.front().due_ms;
-      for (auto& p : pending_) next = std::min(next, p.due_ms);
-      timeout = int(std::max<long long>(0, next - NowMs()));
-    }
+    long long next = NextTimer();
+    int timeout = next < 0 ? -1 : int(std::max<long long>(0, next - NowMs()));
     int r = poll(fds.data(), fds.size(), timeout);
     if (r < 0 && errno != EINTR) {
       log_.Line(std::string("poll failed: ") + std::strerror(errno));
       return 1;
     }
     FlushPending();
+    RunTimers();
     if (r <= 0) continue;
     if (fds[0].revents & POLLIN) {
       signalfd_siginfo si{};
@@ -530,8 +702,9 @@ int Simulator::Run() {
         continue;  // the socket set changed
       }
     }
+    if (fds[1].revents & POLLIN) TakeEvents();
     bool changed = false;
-    for (size_t i = 1; i < fds.size() && !changed; ++i) {
+    for (size_t i = 2; i < fds.size() && !changed; ++i) {
       if (!(fds[i].revents & POLLIN)) continue;
       int sockBefore = meta[i].second ? meta[i].second->sock : 0;
       OnDatagram(fds[i].fd, meta[i].first, meta[i].second);

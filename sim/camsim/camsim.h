@@ -1,17 +1,19 @@
 // The simulator process: sockets, the event loop, the log, address management and run-time
-// reconfiguration. The protocol work itself is in responder.* (UDP) and the control servers.
+// reconfiguration. The protocol work itself is in responder.* (UDP), cgi.* and ctp.* (TCP).
 #pragma once
 
 #include <netinet/in.h>
 
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "config.h"
+#include "tcp_services.h"
 
 namespace kestrova::camsim {
 
@@ -22,7 +24,8 @@ struct Options {
   std::string log_path;      // empty: stderr
   std::string iface;         // manage camera addresses on this interface (virtual LAN only)
   std::string pidfile;
-  bool quiet_stdout = false;
+  std::string upload_dir;    // where uploads are kept (default: a folder under /tmp)
+  int tcp = -1;              // TCP servers: 1 on, 0 off, -1 default (on in the LAN, off on loopback)
 };
 
 // Thread-safe line log: one line per event, flushed at once.
@@ -54,9 +57,15 @@ class Simulator {
  private:
   struct Camera {
     CameraConfig configured;  // as last read from the file
-    CameraConfig live;        // as the camera is now (settings commands change it)
+    CameraConfig live;        // as the camera is now (guarded by mu_)
     int sock = -1;            // per-camera UDP socket bound to the camera's address (LAN mode)
     std::string bound_ip;
+    std::unique_ptr<TcpService> web, ctp, upload;
+    int web_port = 0, ctp_port = 0, upload_port = 0;  // loopback: keep the ports across restarts
+    bool offline = false;     // restarting: answers nothing (guarded by mu_)
+    long long down_at = 0, up_at = 0;  // scheduled restart (ms, monotonic), 0 = none
+    uint16_t served_http_port = 0;
+    std::string served_ip;
   };
   struct Shared {
     int family = 0;
@@ -75,27 +84,41 @@ class Simulator {
   bool OpenShared();
   void OpenCameraSocket(Camera& c);
   void CloseCameraSocket(Camera& c);
+  void StartServices(Camera& c, bool announce);
+  void StopServices(Camera& c);
   void SyncAddresses();
   void OnDatagram(int sock, int family, Camera* only);
   void HandleFor(Camera& cam, const sockaddr_in& from, const uint8_t* data, size_t n,
                  std::string& targets);
+  void Moved(Camera& cam);
   void Send(int sock, const sockaddr_in& to, const std::vector<uint8_t>& bytes, const std::string& what);
   void FlushPending();
-  void Emit(const std::string& line);
+  void RunTimers();
+  void TakeEvents();
   void Reload();
   void DumpState();
+  void Emit(const std::string& line);
   uint16_t ServicePort(int family) const;
   bool IsOwnEndpoint(const sockaddr_in& a) const;
+  Camera* Find(const std::string& section);
+  long long NextTimer() const;
 
   Options opt_;
   Log log_;
   bool loopback_ = false;  // listening on loopback only: answer the sender, no address work
+  bool tcp_ = false;
   std::vector<Shared> shared_;
   std::vector<Camera> cams_;
+  std::mutex mu_;  // live camera state, shared with the TCP servers' threads
   std::vector<Pending> pending_;
   std::set<std::string> addrs_added_;  // "ip/len" this process added to the interface
   std::set<std::string> addrs_known_;  // every camera address it ever managed
   int sigfd_ = -1;
+  int evfd_ = -1;  // wakes the loop when a TCP server reports an event
+  std::mutex ev_mu_;
+  std::vector<std::pair<std::string, CameraEvent>> events_;
+  ServiceHooks hooks_;
+  std::string upload_dir_;
   bool collecting_ = false;
   int reloads_ = 0;
   std::vector<std::string> deferred_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <fstream>
 #include <sstream>
 
@@ -63,6 +64,8 @@ std::optional<Fault> FaultFromName(const std::string& n) {
       {"truncated", Fault::Truncated}, {"wrong_opcode", Fault::WrongOpcode},
       {"oversized", Fault::Oversized}, {"refuse_set", Fault::RefuseSet},
       {"no_auth", Fault::NoAuth},      {"hang", Fault::Hang},
+      {"http_error", Fault::HttpError}, {"close_mid_reply", Fault::CloseMid},
+      {"garbage", Fault::Garbage},
   };
   for (auto& [name, f] : kNames)
     if (n == name) return f;
@@ -217,6 +220,13 @@ bool BuildCamera(const Section& sec, CameraConfig& c, std::string& error) {
 
 }  // namespace
 
+int CameraConfig::SettingInt(const std::string& key, int def) const {
+  long long n = 0;
+  auto it = extra.find(key);
+  if (it == extra.end() || !ToInt(it->second, n) || n < INT32_MIN || n > INT32_MAX) return def;
+  return int(n);
+}
+
 const char* FaultName(Fault f) {
   switch (f) {
     case Fault::Silent: return "silent";
@@ -227,6 +237,9 @@ const char* FaultName(Fault f) {
     case Fault::RefuseSet: return "refuse_set";
     case Fault::NoAuth: return "no_auth";
     case Fault::Hang: return "hang";
+    case Fault::HttpError: return "http_error";
+    case Fault::CloseMid: return "close_mid_reply";
+    case Fault::Garbage: return "garbage";
   }
   return "?";
 }

@@ -23,6 +23,9 @@ enum class Fault {
   RefuseSet,    // refuses settings commands (family 9 answers with a status other than 0x8000)
   NoAuth,       // (control protocols) answers every request as if the credentials were wrong
   Hang,         // (control protocols) accepts connections and never answers
+  HttpError,    // (HTTP) answers every request with an error page (status 500)
+  CloseMid,     // (CTP) sends half of each reply, then closes the connection
+  Garbage,      // (CTP) answers with bytes that are not CTP
 };
 
 struct WifiNetwork {  // one network of a wireless scan, as the camera reports it
@@ -65,6 +68,12 @@ struct CameraConfig {
   std::map<std::string, std::string> extra;  // every key not listed above
 
   bool Has(Fault f) const { return faults.count(f) != 0; }
+  // A key of `extra` (wireless, factory and other control-protocol settings), or `def`.
+  std::string Setting(const std::string& key, const std::string& def = "") const {
+    auto it = extra.find(key);
+    return it == extra.end() ? def : it->second;
+  }
+  int SettingInt(const std::string& key, int def) const;
   bool operator==(const CameraConfig&) const = default;
 };
 

@@ -19,8 +19,12 @@ void Usage() {
       "  --iface IF          add and remove the cameras' addresses on IF (virtual LAN)\n"
       "  --log FILE          log file (default: standard error)\n"
       "  --pidfile FILE      write the process id there\n"
+      "  --tcp / --no-tcp    run the cameras' web and CTP servers (default: on in the virtual\n"
+      "                      LAN, off on loopback)\n"
+      "  --upload-dir DIR    keep uploaded files there (default /tmp/kestrova-camsim-PID)\n"
       "Signals: HUP re-reads the configuration, USR1 logs the cameras' state, TERM/INT stop.\n"
       "Standard output: one 'camsim: udp fN ADDR:PORT' line per service socket, then\n"
+      "one 'camsim: tcp CAMERA web|ctp|upload ADDR:PORT' line per TCP server, then\n"
       "'camsim: ready'.\n");
 }
 
@@ -56,6 +60,9 @@ int main(int argc, char** argv) {
     else if (a == "--log") o.log_path = next();
     else if (a == "--iface") o.iface = next();
     else if (a == "--pidfile") o.pidfile = next();
+    else if (a == "--upload-dir") o.upload_dir = next();
+    else if (a == "--tcp") o.tcp = 1;
+    else if (a == "--no-tcp") o.tcp = 0;
     else if (a == "--port") {
       const char* v = next();
       if (!ParsePortArg(v, o)) {

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -28,9 +29,8 @@ SimProcess::SimProcess() {
 
 SimProcess::~SimProcess() {
   Stop();
-  std::remove(config_path_.c_str());
-  std::remove(log_path_.c_str());
-  rmdir(dir_.c_str());
+  std::error_code ec;
+  std::filesystem::remove_all(dir_, ec);
 }
 
 void SimProcess::Rewrite(const std::string& config) {
@@ -82,7 +82,7 @@ static pid_t Spawn(const std::vector<std::string>& args, int& out_fd) {
 bool SimProcess::Start(const std::string& config, const std::vector<std::string>& extra) {
   Rewrite(config);
   std::vector<std::string> args = {KESTROVA_CAMSIM_EXE, "--config", config_path_, "--bind",
-                                   "127.0.0.1", "--log", log_path_};
+                                   "127.0.0.1", "--log", log_path_, "--upload-dir", UploadDir()};
   for (int f : {2, 5, 8, 9}) {
     args.push_back("--port");
     args.push_back("f" + std::to_string(f) + "=0");
@@ -96,6 +96,9 @@ bool SimProcess::Start(const std::string& config, const std::vector<std::string>
     char ip[64];
     if (std::sscanf(line.c_str(), "camsim: udp f%u %63[^:]:%u", &fam, ip, &port) == 3)
       ports_[int(fam)] = uint16_t(port);
+    char cam[64], svc[16];
+    if (std::sscanf(line.c_str(), "camsim: tcp %63s %15s %63[^:]:%u", cam, svc, ip, &port) == 4)
+      tcp_ports_[std::string(cam) + "/" + svc] = uint16_t(port);
     if (line == "camsim: ready") return ports_.size() == 4;
   }
   return false;
@@ -176,6 +179,107 @@ std::optional<Bytes> Peer::Receive(int timeout_ms) {
   if (n < 0) return std::nullopt;
   b.resize(size_t(n));
   return b;
+}
+
+static int ConnectLoopback(uint16_t port) {
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(port);
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+static bool SendAll(int fd, const std::string& s) {
+  size_t off = 0;
+  while (off < s.size()) {
+    ssize_t n = send(fd, s.data() + off, s.size() - off, MSG_NOSIGNAL);
+    if (n <= 0) return false;
+    off += size_t(n);
+  }
+  return true;
+}
+
+HttpReply HttpExchange(uint16_t port, const std::string& method, const std::string& target,
+                       const std::string& extraHeaders, const std::string& body) {
+  HttpReply r;
+  int fd = ConnectLoopback(port);
+  if (fd < 0) return r;
+  std::string req = method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" +
+                    extraHeaders;
+  if (method == "POST") req += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+  req += "\r\n" + body;
+  SendAll(fd, req);
+  std::string all;
+  for (;;) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, 10000) <= 0) break;
+    char buf[8192];
+    ssize_t n = recv(fd, buf, sizeof buf, 0);
+    if (n <= 0) break;
+    all.append(buf, size_t(n));
+  }
+  close(fd);
+  auto sep = all.find("\r\n\r\n");
+  if (all.compare(0, 9, "HTTP/1.1 ") != 0 || sep == std::string::npos) return r;
+  r.ok = true;
+  r.status = std::atoi(all.c_str() + 9);
+  r.headers = all.substr(0, sep + 2);
+  r.body = all.substr(sep + 4);
+  return r;
+}
+
+TcpConn::TcpConn(uint16_t port) : fd_(ConnectLoopback(port)) {}
+TcpConn::~TcpConn() {
+  if (fd_ >= 0) close(fd_);
+}
+void TcpConn::Send(const std::string& s) { SendAll(fd_, s); }
+
+std::string TcpConn::ReadReply(int timeout_ms) {
+  // A CTP reply is whole when its body holds Content-Length bytes.
+  std::string all;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  for (;;) {
+    auto sep = all.find("\r\n\r\n");
+    auto cl = all.find("Content-Length:");
+    if (sep != std::string::npos && cl != std::string::npos && cl < sep) {
+      size_t len = std::strtoul(all.c_str() + cl + 15, nullptr, 10);
+      if (all.size() >= sep + 4 + len) return all;
+    }
+    int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(
+                       deadline - std::chrono::steady_clock::now()).count());
+    if (left <= 0) return all;
+    pollfd p{fd_, POLLIN, 0};
+    if (poll(&p, 1, left) <= 0) return all;
+    char buf[4096];
+    ssize_t n = recv(fd_, buf, sizeof buf, 0);
+    if (n <= 0) return all;
+    all.append(buf, size_t(n));
+  }
+}
+
+bool TcpConn::WaitClosed(int timeout_ms) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  for (;;) {
+    int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(
+                       deadline - std::chrono::steady_clock::now()).count());
+    if (left <= 0) return false;
+    pollfd p{fd_, POLLIN, 0};
+    if (poll(&p, 1, left) <= 0) return false;
+    char buf[256];
+    if (recv(fd_, buf, sizeof buf, 0) <= 0) return true;
+  }
+}
+
+bool ConnectRefused(uint16_t port) {
+  int fd = ConnectLoopback(port);
+  if (fd < 0) return true;
+  close(fd);
+  return false;
 }
 
 }  // namespace camsim_test

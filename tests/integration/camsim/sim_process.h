@@ -27,6 +27,12 @@ class SimProcess {
   void Signal(int sig);
   void Rewrite(const std::string& config);  // new text for the same configuration file
   uint16_t Port(int family) const { return ports_.at(family); }
+  // TCP port of a camera's server ("web", "ctp" or "upload"); 0 when it has none.
+  uint16_t TcpPort(const std::string& camera, const std::string& service) const {
+    auto it = tcp_ports_.find(camera + "/" + service);
+    return it == tcp_ports_.end() ? 0 : it->second;
+  }
+  std::string UploadDir() const { return dir_ + "/uploads"; }
   std::string LogText() const;
   const std::string& ConfigPath() const { return config_path_; }
   std::string output;
@@ -38,7 +44,37 @@ class SimProcess {
   std::string buffer_;
   std::string dir_, config_path_, log_path_;
   std::map<int, uint16_t> ports_;
+  std::map<std::string, uint16_t> tcp_ports_;
 };
+
+// One HTTP exchange on loopback, written by hand: GET or POST `target`, optional extra header
+// lines (each ending in CR LF) and body. Reads until the server closes.
+struct HttpReply {
+  int status = 0;
+  std::string headers, body;
+  bool ok = false;  // a reply arrived
+};
+HttpReply HttpExchange(uint16_t port, const std::string& method, const std::string& target,
+                       const std::string& extraHeaders = "", const std::string& body = "");
+
+// A TCP connection on loopback for CTP.
+class TcpConn {
+ public:
+  explicit TcpConn(uint16_t port);
+  ~TcpConn();
+  bool connected() const { return fd_ >= 0; }
+  void Send(const std::string& s);
+  // Reads until `complete` says the text is whole, the peer closes, or timeout_ms pass.
+  std::string ReadReply(int timeout_ms = 5000);
+  // True when the peer closed the connection (reads until then, bounded).
+  bool WaitClosed(int timeout_ms = 5000);
+
+ private:
+  int fd_ = -1;
+};
+
+// True when a TCP connection to the port is refused right now.
+bool ConnectRefused(uint16_t port);
 
 // A UDP socket on 127.0.0.1 (any free port) standing in for the PC.
 class Peer {
