@@ -17,6 +17,7 @@
 #include "ui/app/page_base.h"
 #include "ui/app/sel_mode.h"
 #include "ui/app/single_instance.h"
+#include "ui/app/static_steps.h"
 #include "ui/app/stub_pages.h"
 #include "ui/i18n/apply_strings.h"
 #include "ui/setup/adv_main.h"

@@ -37,6 +37,10 @@ TWizardStepPage::TWizardStepPage(QWidget* parent, const char* windowName, const 
   btnPre = make("btnPre", QStringLiteral("&Back"), nextRight - 96 - 8 - 96, 96);
   BtnJPre = make("BtnJPre", QStringLiteral("\u300A"), nextRight - 96 - 8 - 96 - 34, 30);
   btnNext->setProperty("skinRole", QStringLiteral("primary"));
+  for (TTeButton* j : {BtnJPre, btnJNext}) {
+    if (!j) continue;
+    j->setProperty("skinRole", QStringLiteral("jump"));
+  }
 
   connect(btnPre, &QPushButton::clicked, this, [this] { GoPrevious(); });
   connect(BtnJPre, &QPushButton::clicked, this, [this] { GoPrevious(); });
@@ -55,12 +59,6 @@ bool TWizardStepPage::GoNext() {
   Show(nextClass_);
   return true;
 }
-
-TfrmLinkSource::TfrmLinkSource(QWidget* parent)
-    : TWizardStepPage(parent, "frmLinkSource", "Step 1: To connect power supply", "TfrmSel_Mode", "TfrmEsy_Line") {}
-
-TfrmEsy_Line::TfrmEsy_Line(QWidget* parent)
-    : TWizardStepPage(parent, "frmEsy_Line", "Step 2: Connect the cable", "TfrmLinkSource", "TfrmEsy_DevList") {}
 
 // Next needs a selected camera; the device list is built with the discovery pages.
 TfrmEsy_DevList::TfrmEsy_DevList(QWidget* parent)

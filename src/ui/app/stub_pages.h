@@ -1,5 +1,6 @@
-// The wizard steps whose work is built elsewhere, for now as pages with their language section
-// and their Back/Next navigation. Each class moves to its own unit when its step is built.
+// The base of the wizard steps (the navigation buttons), and the steps whose work is built
+// elsewhere, for now as pages with their language section and their Back/Next navigation. Each
+// of those moves to its own unit when its step is built.
 #pragma once
 
 #include "ui/app/page_base.h"
@@ -27,18 +28,6 @@ class TWizardStepPage : public TfrmPageBase {
  protected:
   const char* prevClass_;
   const char* nextClass_;
-};
-
-class TfrmLinkSource : public TWizardStepPage {
-  Q_OBJECT
- public:
-  explicit TfrmLinkSource(QWidget* parent = nullptr);
-};
-
-class TfrmEsy_Line : public TWizardStepPage {
-  Q_OBJECT
- public:
-  explicit TfrmEsy_Line(QWidget* parent = nullptr);
 };
 
 class TfrmEsy_DevList : public TWizardStepPage {

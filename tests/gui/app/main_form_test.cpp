@@ -21,7 +21,9 @@
 #include "ui/app/lang_message_box.h"
 #include "ui/app/main_form.h"
 #include "ui/app/sel_mode.h"
+#include "ui/app/static_steps.h"
 #include "ui/app/stub_pages.h"
+#include "ui/dialogs/q_info.h"
 #include "ui/skin/controls.h"
 #include "ui/skin/skin.h"
 
@@ -41,6 +43,8 @@ class QtEnvironment : public ::testing::Environment {
       std::filesystem::permissions(d, std::filesystem::perms::owner_all);
       ::setenv(var, d.c_str(), 1);
     }
+    // The advanced window never broadcasts from a test.
+    ::setenv("KESTROVA_DISCOVERY", "off", 1);
     static int argc = 1;
     static char name[] = "gui_app_test";
     static char* argv[] = {name, nullptr};
@@ -357,6 +361,34 @@ TEST_F(MainFormTest, StartButtonsAndStepNavigation) {
   EXPECT_EQ(w.CurrentPage()->objectName(), "frmEsy_DevList");
   EXPECT_EQ(CameraNumber, 5);
   EXPECT_EQ(static_cast<TWizardStepPage*>(w.FindPage("TfrmEsy_PortForward"))->btnJNext, nullptr);
+}
+
+TEST_F(MainFormTest, StaticStepsHelpLinksShowTheirInfoText) {
+  TfrmMain w;
+  auto* power = static_cast<TfrmLinkSource*>(w.ShowPage("TfrmLinkSource"));
+  auto* cable = static_cast<TfrmEsy_Line*>(w.ShowPage("TfrmEsy_Line"));
+  EXPECT_EQ(power->Label4->cursor().shape(), Qt::PointingHandCursor);
+  EXPECT_TRUE(power->lblPC1->isHidden());
+  EXPECT_EQ(cable->lblPC1->text(), QText("en", "Form_frmEsy_Line", "lblPC1.Caption"));
+  struct Case {
+    std::function<void()> click;
+    const char* key;
+  } cases[] = {
+      {[power] { power->Label4Click(); }, "IDS_LINKSOURCE"},
+      {[cable] { cable->Label3Click(); }, "IDS_LINKNETWORK"},
+  };
+  for (const Case& c : cases) {
+    QString shown;
+    QTimer::singleShot(0, [&] {
+      auto* info = qobject_cast<TFrmQInfo*>(QApplication::activeModalWidget());
+      ASSERT_NE(info, nullptr);
+      shown = info->Info();
+      info->reject();
+    });
+    c.click();
+    EXPECT_EQ(shown.toStdString(), QText("en", "StrRes", c.key).toStdString()) << c.key;
+    EXPECT_TRUE(shown.contains('\n')) << c.key;  // "$n" is a line break
+  }
 }
 
 TEST_F(MainFormTest, SecondInstanceIsRefusedAndRaisesTheFirst) {

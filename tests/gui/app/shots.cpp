@@ -1,9 +1,12 @@
 // Renders the main window with the mode page in each language to PNG files:
 //   kestrova_app_shots <output folder>
-// gives main_en.png, main_cn.png, main_b5.png, main_pl.png, main_kr.png.
+// gives main_<code>.png (the mode page), linksource_<code>.png and esy_line_<code>.png for
+// en, cn, b5, pl and kr.
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
+
+#include <stdlib.h>
 
 #include <cstdio>
 
@@ -11,6 +14,8 @@
 #include "ui/app/main_form.h"
 
 int main(int argc, char** argv) {
+  // Rendering only: the advanced window behind the mode page must not broadcast.
+  ::setenv("KESTROVA_DISCOVERY", "off", 1);
   QApplication app(argc, argv);
   const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
   QDir().mkpath(out);
@@ -23,11 +28,21 @@ int main(int argc, char** argv) {
     w.show();
     QApplication::processEvents();
     const QString file = QDir(out).filePath(QStringLiteral("main_%1.png").arg(QString::fromLatin1(code)));
-    if (!w.grab().save(file)) {
-      std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
-      ++failures;
-    } else {
-      std::printf("%s\n", qPrintable(file));
+    auto save = [&](const QString& f) {
+      QApplication::processEvents();
+      if (!w.grab().save(f)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(f));
+        ++failures;
+      } else {
+        std::printf("%s\n", qPrintable(f));
+      }
+    };
+    save(file);
+    // the two static steps
+    for (const char* page : {"TfrmLinkSource", "TfrmEsy_Line"}) {
+      w.ShowPage(QString::fromLatin1(page));
+      save(QDir(out).filePath(QStringLiteral("%1_%2.png").arg(QString::fromLatin1(page).mid(4).toLower(),
+                                                                 QString::fromLatin1(code))));
     }
   }
   return failures == 0 ? 0 : 1;
