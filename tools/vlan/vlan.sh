@@ -21,9 +21,11 @@
 # Environment:
 #   KV_PC_ADDR    PC address (default 192.168.0.10/24)
 #   KV_CAM_ADDRS  camera addresses, blank-separated (default: those of sim/camsim/examples/lan.conf)
+#   KV_PREFIX     namespace name prefix (default kv): a test can build a LAN of its own, e.g.
+#                 KV_PREFIX=kvt1 gives kvt1-lan, kvt1-pc, kvt1-cam, next to a running kv-* LAN
 set -euo pipefail
 
-PREFIX=kv
+PREFIX=${KV_PREFIX:-kv}
 LAN_NS=${PREFIX}-lan
 BRIDGE=br0
 KV_PC_ADDR=${KV_PC_ADDR:-192.168.0.10/24}

@@ -71,7 +71,7 @@ static pid_t Spawn(const std::vector<std::string>& args, int& out_fd) {
     std::vector<std::string> copy = args;
     for (auto& a : copy) argv.push_back(a.data());
     argv.push_back(nullptr);
-    execv(argv[0], argv.data());
+    execvp(argv[0], argv.data());
     _exit(127);
   }
   close(pipefd[1]);
@@ -88,6 +88,10 @@ bool SimProcess::Start(const std::string& config, const std::vector<std::string>
     args.push_back("f" + std::to_string(f) + "=0");
   }
   args.insert(args.end(), extra.begin(), extra.end());
+  return StartCommand(args);
+}
+
+bool SimProcess::StartCommand(const std::vector<std::string>& args) {
   pid_ = Spawn(args, out_fd_);
   if (pid_ < 0) return false;
   std::string line;
@@ -100,6 +104,7 @@ bool SimProcess::Start(const std::string& config, const std::vector<std::string>
     if (std::sscanf(line.c_str(), "camsim: tcp %63s %15s %63[^:]:%u", cam, svc, ip, &port) == 4)
       tcp_ports_[std::string(cam) + "/" + svc] = uint16_t(port);
     if (line == "camsim: ready") return ports_.size() == 4;
+    if (line.rfind("kestrova-camsim:", 0) == 0) return false;
   }
   return false;
 }

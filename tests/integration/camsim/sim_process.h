@@ -23,6 +23,10 @@ class SimProcess {
   // Starts it with exactly these arguments (after the program name) and waits for it to end;
   // returns its exit status, with its standard output and error in `output`.
   int RunToEnd(const std::vector<std::string>& args);
+  // Starts exactly this command line (e.g. the simulator inside a namespace) and waits for it
+  // to report ready. The simulator's own log is LogPath(); pass it with --log.
+  bool StartCommand(const std::vector<std::string>& argv);
+  std::string LogPath() const { return log_path_; }
   void Stop();
   void Signal(int sig);
   void Rewrite(const std::string& config);  // new text for the same configuration file
