@@ -264,6 +264,30 @@ TEST_F(MainFormTest, DefaultLanguageFromTheLocale) {
   }
 }
 
+TEST_F(MainFormTest, BrokenOrUnwritableSettingsGiveTheDefaults) {
+  // garbage in both option files
+  MachineOption(std::string("\0\xff[[Global\r\nlan\r\n=cn=\r\n", 24));
+  UserOption("\xef\xbb\xbf[Global\r\n\x01\x02");
+  {
+    TfrmMain w;
+    ASSERT_TRUE(w.Started());
+    EXPECT_EQ(w.CurrentPage()->objectName(), "frmSel_Mode");
+  }
+  // the per-user folder cannot be created: a file stands where it should be
+  testing::TempFolders f;
+  testing::TempFolders::Write(f.Root() / "blocker", "x");
+  AppPaths p = Paths();
+  p.userDir = f.Root() / "blocker" / "kestrova";
+  SetPaths(p);
+  TfrmMain w;
+  ASSERT_TRUE(w.Started());
+  EXPECT_EQ(CurrentLanguage(), "en");
+  auto* mode = static_cast<TfrmSel_Mode*>(w.FindPage("TfrmSel_Mode"));
+  mode->cmbLanChange();  // the write fails quietly
+  mode->Label4Click();
+  EXPECT_EQ(CurrentLanguage(), "en");
+}
+
 TEST_F(MainFormTest, AStoredCodeIsTakenAsItStands) {
   // a code without a file keeps the designed texts; lookups fall back to nothing
   UserOption("[Global]\r\nlan=xx\r\n");
