@@ -19,6 +19,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -26,6 +27,7 @@
 #include "core/setup/address_rules.h"
 #include "core/i18n/lang.h"
 #include "net/discovery/discovery_engine.h"
+#include "net/hostnet/net_cards.h"
 #include "ui/app/global.h"
 #include "ui/app/main_form.h"
 #include "ui/discovery/device_list_view.h"
@@ -95,7 +97,12 @@ void TfrmAdv_Main::Init(std::unique_ptr<DiscoveryEngine> engine, bool startDisco
   cmbIPAssBak->addItem(QStringLiteral("Dynamic IP Address(DHCP)"), 1);
   cmbIPAssBak->addItem(QStringLiteral("Static IP Address"), 2);
   ApplyStrings(this);
+  FitTypeColumn();
   engine_->List().SetSort(kColIP, true);
+  std::vector<TNET_CARD> cards;
+  GetNetCards(cards);
+  connect(cmbCards, &QComboBox::currentIndexChanged, this, &TfrmAdv_Main::cmbCardsChange);
+  SetNetCards(std::move(cards));
 
   listView_ = std::make_unique<TDeviceListView>(engine_->List(), ListView);
   connect(listView_.get(), &TDeviceListView::deviceReplaced, this, [this] { ShowDeviceInfo(); });
@@ -329,6 +336,37 @@ void TfrmAdv_Main::BuildLayout() {
   og->setColumnStretch(1, 1);
 }
 
+void TfrmAdv_Main::cmbCardsChange() {
+  const int i = cmbCards->currentIndex();
+  const TNET_CARD* card = i >= 0 && size_t(cmbCards->itemData(i).toInt()) < cards_.size()
+                              ? &cards_[size_t(cmbCards->itemData(i).toInt())]
+                              : nullptr;
+  edCurIP->setText(card ? Q(card->IP) : QString());
+  edCurSubmask->setText(card ? Q(card->NetMask) : QString());
+  edCurGate->setText(card ? Q(card->Gateway) : QString());
+  btnFill->setEnabled(SelectedDevice() && !edCurIP->text().isEmpty());
+}
+
+// The type column is 40 pixels wide; it grows only as far as its title needs in the current
+// language and font, so that the title is never cut.
+void TfrmAdv_Main::FitTypeColumn() {
+  const QFontMetrics fm(ListView->header()->font());
+  const int need = fm.horizontalAdvance(ListView->headerItem()->text(0)) + 2 * fm.averageCharWidth() + 14;
+  const int type = std::max(40, need);
+  ListView->setColumnWidth(0, type);
+  // The name column gives up what the type column took, so the list keeps its width.
+  ListView->setColumnWidth(1, std::max(60, 90 - (type - 40)));
+}
+
+void TfrmAdv_Main::SetNetCards(std::vector<TNET_CARD> cards) {
+  cards_ = std::move(cards);
+  const QSignalBlocker block(cmbCards);
+  cmbCards->clear();
+  for (size_t i = 0; i < cards_.size(); ++i) cmbCards->addItem(Q(cards_[i].Desc), int(i));
+  if (cmbCards->count() > 0) cmbCards->setCurrentIndex(0);
+  cmbCardsChange();
+}
+
 void TfrmAdv_Main::StartDiscovery() {
   engine_->Start();  // a socket whose range is exhausted stays inactive, without a message
   RebuildNotifiers();
@@ -447,6 +485,7 @@ void TfrmAdv_Main::cmbIPAssChange() {
 void TfrmAdv_Main::ShowOuterUrl(const TDevInfo& rec) {
   const QString url = Q(OuterAddressFor(rec));
   edOuterUrl->setText(url);
+  edOuterUrl->home(false);
   const bool on = !url.isEmpty();
   spbOpenOuterUrl->setEnabled(on);
   Label6->setEnabled(on);
@@ -491,6 +530,7 @@ void TfrmAdv_Main::ShowDeviceInfo() {
     cmbIPAss->setVisible(v.ModeBoxVisible);
     Label4->setVisible(v.ModeBoxVisible);
     ShowOuterUrl(*rec);
+    for (QLineEdit* e : {edName, edIP, edSubMask, edGateway, edUrl, edOuterUrl, edDDnsPwd, edVersion}) e->home(false);
   } else {
     edName->clear();
     edUrl->clear();

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/discovery/device_list.h"
+#include "core/hostnet/net_card.h"
 #include "ui/app/page_base.h"
 
 class QComboBox;
@@ -79,6 +80,8 @@ class TfrmAdv_Main : public TfrmPageBase {
   bool ExportDevices(const QString& path) const;
   // Tests: the save dialog is replaced by a function returning the chosen path ("" = cancel).
   void SetExportPathProvider(std::function<QString()> provider) { exportPath_ = std::move(provider); }
+  // Replaces the adapter list (read from the system at creation) and selects the first.
+  void SetNetCards(std::vector<TNET_CARD> cards);
   // Saves a picture of the top-level window after delayMs (used by the demo).
   void ScheduleScreenshot(const QString& path, int delayMs, bool quitAfter);
 
@@ -95,9 +98,12 @@ class TfrmAdv_Main : public TfrmPageBase {
   void OnMerged(const DeviceList::MergeResult& r);
   void OnDdnsUpdated(DeviceItemId id);
   void cmbIPAssChange();
+  void cmbCardsChange();
+  void FitTypeColumn();
   void SetTabsEnabled(bool on);
 
   std::unique_ptr<DiscoveryEngine> engine_;
+  std::vector<TNET_CARD> cards_;
   std::unique_ptr<TDeviceListView> listView_;
   std::vector<QSocketNotifier*> notifiers_;
   std::function<QString()> exportPath_;

@@ -26,6 +26,8 @@ inline TDevInfo SampleCamera(int family, const char* mac, const char* name, cons
 inline std::vector<TDevInfo> SampleCameras() {
   std::vector<TDevInfo> v;
   v.push_back(SampleCamera(5, "00-1a-2b 3c4d5e", "Garage", "192.168.1.10", 81));
+  v.back().DDnsServer = "ddns.example.net";
+  v.back().DDnsUser = "e5b0002";
   v.push_back(SampleCamera(2, "ID0000000001", "Front door", "192.168.1.9"));
   v.push_back(SampleCamera(9, "00:1A:2B:3C:4D:60", "Office", "192.168.1.100", 8080));
   return v;

@@ -25,6 +25,12 @@ int main(int argc, char** argv) {
   w.show();
   auto* adv = static_cast<kestrova::TfrmAdv_Main*>(w.ShowPage(QStringLiteral("TfrmAdv_Main")));
   if (!adv) return 1;
+  kestrova::TNET_CARD pc;
+  pc.Desc = "eth0";
+  pc.IP = "192.168.1.5";
+  pc.NetMask = "255.255.255.0";
+  pc.Gateway = "192.168.1.1";
+  adv->SetNetCards({pc});
   auto cams = kestrova::testing::SampleCameras();
   cams.push_back(kestrova::testing::SampleCamera(8, "0011aabbccdd", "Yard", "192.168.1.50", 88));
   cams.push_back(kestrova::testing::SampleCamera(2, "ID0000000002", "Hall", "10.1.1.77"));
