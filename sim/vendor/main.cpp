@@ -14,6 +14,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <mutex>
@@ -44,10 +45,20 @@ std::string ReadFile(const std::string& path) {
   return s.str();
 }
 
-// True when this process shares the network namespace of process 1 (the machine's own network).
+// False only when this process provably runs in a network namespace of its own: one named by
+// `ip netns` (the virtual LAN), or one that differs from process 1's.
 bool InHostNamespace() {
-  struct stat self{}, init{};
-  if (stat("/proc/self/ns/net", &self) != 0 || stat("/proc/1/ns/net", &init) != 0) return true;
+  struct stat self{};
+  if (stat("/proc/self/ns/net", &self) != 0) return true;
+  for (const char* dir : {"/run/netns", "/var/run/netns"}) {
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+      struct stat st{};
+      if (stat(it->path().c_str(), &st) == 0 && st.st_ino == self.st_ino && st.st_dev == self.st_dev) return false;
+    }
+  }
+  struct stat init{};
+  if (stat("/proc/1/ns/net", &init) != 0) return true;
   return self.st_ino == init.st_ino && self.st_dev == init.st_dev;
 }
 
@@ -130,7 +141,7 @@ class Service {
     httplib::Headers headers = {{"Host", port == 80 ? host : host + ":" + std::to_string(port)}};
     auto r = cli.Get(path, headers);
     bool ok = r && r->status == 200;
-    Log("fetch http://" + host + ":" + std::to_string(port) + path + " -> " + (r ? std::to_string(r->status) : "no answer"));
+    Log("fetch http://" + host + ":" + std::to_string(port) + path + " -> " + (r ? std::to_string(r->status) : "no answer (" + httplib::to_string(r.error()) + ")"));
     return ok;
   }
 
