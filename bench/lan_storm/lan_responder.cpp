@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -99,10 +100,10 @@ void PutF8Block(Bytes& b, size_t off, const LanCamera& c) {
 
 // ---- the cameras -----------------------------------------------------------------------------
 
-LanCamera MakeCamera(int i) {
+LanCamera MakeCamera(int i, int onlyFamily) {
   static const int kFamilies[] = {2, 5, 8, 9};
   LanCamera c;
-  c.family = kFamilies[i % 4];
+  c.family = onlyFamily ? onlyFamily : kFamilies[i % 4];
   c.mac = {0x02, 0x4B, 0x53, uint8_t(i >> 16), uint8_t(i >> 8), uint8_t(i)};
   c.ip = "10.77." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1);
   c.mask = "255.255.0.0";
@@ -250,10 +251,10 @@ uint16_t FreeLoopbackUdpPort() {
   return port;
 }
 
-LanResponder::LanResponder(int cameras, int rcvbufBytes) : rcvbuf_(rcvbufBytes) {
+LanResponder::LanResponder(int cameras, int onlyFamily, int rcvbufBytes) : rcvbuf_(rcvbufBytes) {
   fds_.fill(-1);
   for (int i = 0; i < cameras; ++i) {
-    cameras_.push_back(MakeCamera(i));
+    cameras_.push_back(MakeCamera(i, onlyFamily));
     const LanCamera& c = cameras_.back();
     byFamily_[c.family].push_back(i);
     byMac_[MacKey(c.mac.data())] = i;
@@ -356,7 +357,15 @@ void LanResponder::Handle(Port p, int fd, const uint8_t* d, size_t n, const void
       ++c.sendErrors;
   };
   auto sendAll = [&](int family, std::atomic<uint64_t>& sent) {
-    for (const Bytes& b : searchReplies_[family]) send(b, sent);
+    if (replyDelayMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(replyDelayMs_));
+    const auto& all = searchReplies_[family];
+    const auto start = std::chrono::steady_clock::now();
+    for (size_t k = 0; k < all.size(); ++k) {
+      if (replySpreadMs_ > 0 && k % 8 == 0)
+        std::this_thread::sleep_until(start + std::chrono::microseconds(int64_t(replySpreadMs_) * 1000 * int64_t(k) /
+                                                                        int64_t(all.size())));
+      send(all[k], sent);
+    }
   };
   switch (p) {
     case Port::Family2:

@@ -38,9 +38,9 @@ struct LanCamera {
   bool dhcp = false;
 };
 
-// Camera i of a LAN: families 2, 5, 8 and 9 in turn, MAC 02:4B:53:xx:xx:xx (locally
-// administered, never a real maker's prefix), addresses 10.77.x.y as texts only.
-LanCamera MakeCamera(int index);
+// Camera i of a LAN: families 2, 5, 8 and 9 in turn (or every camera of `onlyFamily`), MAC
+// 02:4B:53:xx:xx:xx (locally administered), addresses 10.77.x.y as texts only.
+LanCamera MakeCamera(int index, int onlyFamily = 0);
 
 // The MAC text each family's reply puts into the listed record.
 std::string ExpectedMacText(const LanCamera& c);
@@ -76,12 +76,18 @@ struct ResponderCounts {
 
 class LanResponder {
  public:
-  // cameras: how many; rcvbufBytes: receive buffer of each camera-side socket.
-  explicit LanResponder(int cameras, int rcvbufBytes = 4 << 20);
+  // cameras: how many; onlyFamily: 0 = the four families in turn, else every camera of it;
+  // rcvbufBytes: receive buffer of each camera-side socket.
+  explicit LanResponder(int cameras, int onlyFamily = 0, int rcvbufBytes = 4 << 20);
   ~LanResponder();
   LanResponder(const LanResponder&) = delete;
   LanResponder& operator=(const LanResponder&) = delete;
 
+  // Cameras wait this long after a search request before the first of them answers.
+  void SetReplyDelayMs(int ms) { replyDelayMs_ = ms; }
+  // The answers of one family to one search are spread evenly over this long (0 = as fast as
+  // they can be sent), as the wire of a real LAN spreads them.
+  void SetReplySpreadMs(int ms) { replySpreadMs_ = ms; }
   bool Start();  // binds every port on 127.0.0.1 and starts the threads
   void Stop();
   uint16_t PortOf(Port p) const { return ports_[int(p)]; }
@@ -101,6 +107,8 @@ class LanResponder {
   std::array<std::vector<Bytes>, 10> searchReplies_;  // family -> prebuilt search replies
   std::unordered_map<uint64_t, int> byMac_;           // 48-bit MAC -> camera index
   int rcvbuf_;
+  int replyDelayMs_ = 0;
+  int replySpreadMs_ = 0;
   std::array<int, int(Port::Count)> fds_{};
   std::array<uint16_t, int(Port::Count)> ports_{};
   int stopPipe_[2] = {-1, -1};

@@ -62,7 +62,9 @@ StormResult RunStorm(const StormParams& p) {
   res.cameras = p.cameras;
   res.familyListedMs.fill(-1);
 
-  LanResponder lan(p.cameras);
+  LanResponder lan(p.cameras, p.onlyFamily);
+  lan.SetReplyDelayMs(p.replyDelayMs);
+  lan.SetReplySpreadMs(p.replySpreadMs);
   if (!lan.Start()) {
     res.error = "cannot bind the cameras' sockets on 127.0.0.1";
     return res;

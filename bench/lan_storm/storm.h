@@ -12,11 +12,13 @@ namespace lanstorm {
 
 struct StormParams {
   int cameras = 1000;
+  int onlyFamily = 0;        // 0 = families 2, 5, 8 and 9 in turn
   int steadyRounds = 5;      // rounds after the list is complete, at that many entries
   int tickMs = 1000;         // the discovery timer
   int timeoutMs = 30000;     // give up listing after this long
   int engineRcvbuf = -1;     // the engine's receiveBufferBytes; -1 = its default, 0 = kernel's
-  bool verbose = false;
+  int replyDelayMs = 0;      // the cameras answer a search this much later
+  int replySpreadMs = 0;     // and spread one family's answers over this long
 };
 
 struct StormResult {
