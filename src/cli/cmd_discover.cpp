@@ -92,6 +92,36 @@ std::string Printable(const std::string& s) {
   return out.empty() ? "-" : out;
 }
 
+// Columns on a terminal: wide (East Asian) characters take two cells, others one; bytes that
+// are not valid UTF-8 one each.
+std::size_t DisplayWidth(const std::string& s) {
+  std::size_t w = 0;
+  for (std::size_t i = 0; i < s.size();) {
+    const std::size_t n = cli::Utf8SequenceLength(s, i);
+    if (n < 3) {
+      ++w;
+      i += n ? n : 1;
+      continue;
+    }
+    uint32_t cp = static_cast<uint8_t>(s[i]) & (n == 3 ? 0x0f : 0x07);
+    for (std::size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<uint8_t>(s[i + k]) & 0x3f);
+    const bool wide = (cp >= 0x1100 && cp <= 0x115f) || (cp >= 0x2e80 && cp <= 0xa4cf) ||
+                      (cp >= 0xac00 && cp <= 0xd7a3) || (cp >= 0xf900 && cp <= 0xfaff) ||
+                      (cp >= 0xfe30 && cp <= 0xfe4f) || (cp >= 0xff00 && cp <= 0xff60) ||
+                      (cp >= 0xffe0 && cp <= 0xffe6) || (cp >= 0x20000 && cp <= 0x3fffd);
+    w += wide ? 2 : 1;
+    i += n;
+  }
+  return w;
+}
+
+std::string Cell(const std::string& text, std::size_t width) {
+  std::string s = Printable(text);
+  const std::size_t w = DisplayWidth(s);
+  if (w < width) s.append(width - w, ' ');
+  return s + ' ';
+}
+
 }  // namespace
 
 int CmdDiscover(int argc, char** argv) {
@@ -186,13 +216,14 @@ int CmdDiscover(int argc, char** argv) {
     out += list.Count() ? "\n]\n" : "]\n";
     std::fputs(out.c_str(), stdout);
   } else {
-    std::printf("%-4s %-20s %-16s %-6s %-18s %s\n", "Type", "Name", "IP", "Port", "MAC", "Version");
+    std::string out = Cell("Type", 4) + Cell("Name", 20) + Cell("IP", 16) + Cell("Port", 6) + Cell("MAC", 18) +
+                      "Version\n";
     for (int r = 0; r < list.Count(); ++r) {
       const TDevInfo& d = list.DeviceAt(r);
-      std::printf("%-4s %-20s %-16s %-6u %-18s %s\n", Printable(DevTypeLetter(d.DevType)).c_str(),
-                  Printable(d.Name).c_str(), Printable(d.IP).c_str(), unsigned(d.HttpPort),
-                  Printable(d.MAC).c_str(), Printable(d.Version).c_str());
+      out += Cell(DevTypeLetter(d.DevType), 4) + Cell(d.Name, 20) + Cell(d.IP, 16) +
+             Cell(std::to_string(d.HttpPort), 6) + Cell(d.MAC, 18) + Printable(d.Version) + "\n";
     }
+    std::fputs(out.c_str(), stdout);
     std::printf("%d camera(s)\n", list.Count());
   }
   engine.Stop();

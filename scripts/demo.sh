@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# The demo: sets up a fresh Debian 12 machine, builds, brings up the virtual LAN with one
+# simulated camera of every family and opens the assistant in advanced mode inside it.
+#
+#   bash scripts/demo.sh          (as root: the virtual LAN is made of network namespaces)
+#
+# With a display the window opens and the demo ends when it is closed. Without one ($DISPLAY
+# empty) the assistant runs under Xvfb, a picture of the advanced window listing the cameras
+# is saved to out/demo-advanced.png, and the cameras found are printed. The virtual LAN is
+# torn down at the end in every case.
+#
+# Environment: KESTROVA_BUILD_DIR (default build), KESTROVA_DEMO_OUT (default out),
+# KESTROVA_DEMO_WAIT (seconds before the picture, default 6).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$(pwd)
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "demo.sh: run as root (the virtual LAN is built from network namespaces): sudo bash scripts/demo.sh" >&2
+  exit 1
+fi
+
+bash scripts/install-deps.sh
+
+BUILD=${KESTROVA_BUILD_DIR:-build}
+OUT=${KESTROVA_DEMO_OUT:-out}
+WAIT=${KESTROVA_DEMO_WAIT:-6}
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$BUILD" -j"$(nproc)" --target kestrova kestrova-cli kestrova-camsim
+
+APP=$ROOT/$BUILD/src/ui/kestrova
+CLI=$ROOT/$BUILD/src/cli/kestrova-cli
+SIM=$ROOT/$BUILD/sim/camsim/kestrova-camsim
+VLAN=$ROOT/tools/vlan/vlan.sh
+CONF=$ROOT/sim/camsim/examples/lan.conf
+mkdir -p "$OUT"
+OUT=$(cd "$OUT" && pwd)
+
+RUN=$(mktemp -d /tmp/kestrova-demo.XXXXXX)
+SIM_PID=""
+cleanup() {
+  set +e
+  if [ -n "$SIM_PID" ]; then
+    kill "$SIM_PID" 2>/dev/null
+    wait "$SIM_PID" 2>/dev/null
+  fi
+  bash "$VLAN" down
+  rm -rf "$RUN"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+echo "== virtual LAN"
+bash "$VLAN" up
+bash "$VLAN" status || true
+
+echo "== simulated cameras ($CONF)"
+bash "$VLAN" cam "$SIM" --config "$CONF" --iface eth0 --log "$OUT/demo-camsim.log" > "$RUN/camsim.out" 2>&1 &
+SIM_PID=$!
+for _ in $(seq 100); do
+  grep -q "camsim: ready" "$RUN/camsim.out" 2>/dev/null && break
+  kill -0 "$SIM_PID" 2>/dev/null || { cat "$RUN/camsim.out" >&2; echo "demo.sh: the simulator did not start" >&2; exit 1; }
+  sleep 0.1
+done
+grep -q "camsim: ready" "$RUN/camsim.out" || { cat "$RUN/camsim.out" >&2; echo "demo.sh: the simulator is not ready" >&2; exit 1; }
+grep "camsim: camera" "$RUN/camsim.out" || true
+
+# A private home for this run: the assistant starts in advanced mode.
+mkdir -p "$RUN/home/.config/kestrova" "$RUN/runtime"
+chmod 700 "$RUN/runtime"
+printf '[DevFind]\r\nadvmode=1\r\n' > "$RUN/home/.config/kestrova/option.ini"
+APP_ENV=(HOME="$RUN/home" XDG_CONFIG_HOME="$RUN/home/.config" KESTROVA_DISCOVERY=live)
+
+if [ -z "${DISPLAY:-}" ]; then
+  SHOT=$OUT/demo-advanced.png
+  rm -f "$SHOT"
+  echo "== assistant under Xvfb (no display); picture after ${WAIT} s"
+  bash "$VLAN" pc env "${APP_ENV[@]}" XDG_RUNTIME_DIR="$RUN/runtime" QT_QPA_PLATFORM=xcb \
+    KESTROVA_SCREENSHOT="$SHOT" KESTROVA_SCREENSHOT_DELAY_MS=$((WAIT * 1000)) KESTROVA_SCREENSHOT_QUIT=1 \
+    timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" "$APP"
+  [ -s "$SHOT" ] || { echo "demo.sh: no picture was saved" >&2; exit 1; }
+  echo "picture of the advanced window: $SHOT"
+else
+  echo "== assistant on $DISPLAY (close its window to end the demo)"
+  bash "$VLAN" pc env "${APP_ENV[@]}" XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$RUN/runtime}" \
+    DISPLAY="$DISPLAY" XAUTHORITY="${XAUTHORITY:-$HOME/.Xauthority}" QT_QPA_PLATFORM=xcb "$APP" || true
+fi
+
+echo "== cameras found from the PC side (kestrova-cli discover)"
+bash "$VLAN" pc "$CLI" discover --seconds 3
