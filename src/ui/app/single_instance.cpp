@@ -13,8 +13,9 @@ namespace kestrova {
 
 TSingleInstance::TSingleInstance(const QString& name, const QString& runtimeDir, QObject* parent)
     : QObject(parent) {
-  serverName_ = name + QLatin1Char('-') + QString::number(::getuid());
+  // The socket lives in the user's private runtime folder, out of reach of other users.
   QDir().mkpath(runtimeDir);
+  serverName_ = QDir(runtimeDir).filePath(name + QLatin1Char('-') + QString::number(::getuid()));
   lock_ = std::make_unique<QLockFile>(QDir(runtimeDir).filePath(name + QStringLiteral(".lock")));
   // A lock is stale only when its process is gone, never because of its age.
   lock_->setStaleLockTime(0);

@@ -1,6 +1,6 @@
 // One running instance per user: a lock file named after the program's lock name in the user's
-// runtime folder, and a local socket over which a second start asks the first to raise its
-// window.
+// runtime folder, and a local socket beside it over which a second start asks the first to raise
+// its window. A lock left by an instance that crashed is taken over (its process is gone).
 #pragma once
 
 #include <functional>
@@ -27,7 +27,7 @@ class TSingleInstance : public QObject {
   // request was delivered.
   bool ActivateFirst(const QString& title, int timeoutMs = 1000);
 
-  // Name of the local socket ("Kestrova-<uid>").
+  // Path of the local socket (<runtime folder>/Kestrova-<uid>).
   QString ServerName() const { return serverName_; }
 
  signals:
