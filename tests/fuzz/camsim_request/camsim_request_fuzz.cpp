@@ -1,10 +1,13 @@
 // Feeds arbitrary datagrams to simulated cameras of every family, and arbitrary text to the
-// configuration reader. The first byte picks the target, the rest is the input.
+// configuration reader, CTP streams to the CTP side and header values and query texts to the
+// web side. The first byte picks the target, the rest is the input.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "cgi.h"
 #include "config.h"
+#include "ctp.h"
 #include "responder.h"
 
 using namespace kestrova::camsim;
@@ -31,13 +34,54 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const uint8_t selector = data[0];
   ByteView rest(data + 1, size - 1);
-  if (selector % 5 == 4) {
-    std::string err;
-    (void)ParseConfig(std::string(rest.begin(), rest.end()), err);
-    return 0;
+  const std::string text(rest.begin(), rest.end());
+  switch (selector % 8) {
+    case 4: {
+      std::string err;
+      (void)ParseConfig(text, err);
+      return 0;
+    }
+    case 5: {
+      // A CTP byte stream: every request in it, as a connection would take them.
+      CameraConfig cam = Camera(5);
+      std::string buf = text;
+      for (int i = 0; i < 64; ++i) {
+        CtpRequest req;
+        long used = ParseCtpRequest(buf, req);
+        if (used <= 0) break;
+        buf.erase(0, size_t(used));
+        (void)HandleCtp(cam, req);
+      }
+      return 0;
+    }
+    case 6:
+    case 7: {
+      // "path?query" plus an Authorization value after a newline.
+      CameraConfig cam = Camera(selector & 0x10 ? 9 : (selector & 0x20 ? 8 : 2));
+      CgiRequest req;
+      req.method = selector & 0x40 ? "POST" : "GET";
+      auto nl = text.find('\n');
+      std::string target = text.substr(0, nl);
+      if (nl != std::string::npos) req.basic = DecodeBasic(text.substr(nl + 1));
+      auto q = target.find('?');
+      req.path = target.substr(0, q);
+      std::string query = q == std::string::npos ? "" : target.substr(q + 1);
+      size_t p = 0;
+      while (p <= query.size()) {
+        auto amp = query.find('&', p);
+        std::string kv = query.substr(p, amp == std::string::npos ? std::string::npos : amp - p);
+        auto eq = kv.find('=');
+        req.params.emplace(kv.substr(0, eq), eq == std::string::npos ? "" : kv.substr(eq + 1));
+        if (amp == std::string::npos) break;
+        p = amp + 1;
+      }
+      if (selector & 0x80) req.files.push_back({"file", "f.bin", "application/octet-stream", text});
+      (void)HandleCgi(cam, req);
+      return 0;
+    }
   }
-  static const int kFamilies[] = {2, 5, 8, 9};
-  int family = kFamilies[selector % 5];
+  static const int kFamilies[] = {2, 5, 8, 9};  // selectors 0..3
+  int family = kFamilies[selector % 4];
   CameraConfig cam = Camera(family);
   if (selector & 0x10) cam.faults.insert(Fault::Truncated);
   if (selector & 0x20) cam.faults.insert(Fault::WrongOpcode);
