@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Gives one simulated camera of each family 2, 5, 8 and 9 a new address with kestrova-cli set-ip
-# inside the virtual LAN and checks that discovery then lists it at that address.
+# Inside the virtual LAN: lists the wireless networks that simulated cameras of families 2, 5
+# and 9 see with kestrova-cli wifi-scan (each by its family's path), then gives one camera of
+# each family 2, 5, 8 and 9 a new address with kestrova-cli set-ip and checks that discovery
+# then lists it at that address.
 #   set_ip_e2e.sh SOURCE_DIR KESTROVA_CLI KESTROVA_CAMSIM
 # Exit status: 0 passed, 1 failed, 77 skipped (not root, tools missing, LAN in use).
 set -uo pipefail
@@ -36,6 +38,23 @@ for _ in $(seq 100); do grep -q "camsim: ready" "$WORK/camsim.out" && break; sle
 grep -q "camsim: ready" "$WORK/camsim.out" || { cat "$WORK/camsim.out"; echo "FAIL: simulator did not start"; exit 1; }
 
 fail=0
+# family  MAC  options: the simulator's example cameras see "Home Net"
+scans=(
+  "2|MOI0A1B2C3D4|"
+  "5|00216B102030|--password vemra"
+  "9|00:1A:2B:3C:4D:5E|--json"
+)
+for c in "${scans[@]}"; do
+  IFS='|' read -r fam mac extra <<<"$c"
+  # shellcheck disable=SC2086
+  if "$VLAN" pc "$CLI" wifi-scan --mac "$mac" --seconds 3 $extra >"$WORK/scan-$fam.out" 2>&1 &&
+     grep -q "Home Net" "$WORK/scan-$fam.out"; then
+    echo "ok: family $fam ($mac) scan lists Home Net"
+  else
+    cat "$WORK/scan-$fam.out"; echo "FAIL: family $fam ($mac) wifi-scan"; fail=1
+  fi
+done
+
 # family  MAC              new address     extra options
 cases=(
   "2|MOI0A1B2C3D4|192.168.0.152|"
