@@ -15,6 +15,7 @@
 #include "net/ctp/ctp_socket.h"
 #include "net/http/tools.h"
 #include "ui/app/lang_message_box.h"
+#include "ui/dialogs/dialog_placement.h"
 #include "ui/i18n/apply_strings.h"
 
 namespace kestrova {
@@ -131,6 +132,12 @@ int TfrmAuthInput::TestCredentials(const std::string& rawUser, const std::string
     default:
       return -2;  // no test exists for the family
   }
+}
+
+int TfrmAuthInput::ExecIfNeeded() {
+  if (TestCredentials(edUser->text().toStdString(), edPwd->text().toStdString()) == 0) return QDialog::Accepted;
+  CenterOnMainWindow(this);
+  return exec();
 }
 
 void TfrmAuthInput::btnOKClick() {

@@ -32,6 +32,11 @@ class TfrmAuthInput : public QDialog {
   // User and password are trimmed first. Blocks for the request's time-out.
   int TestCredentials(const std::string& user, const std::string& password);
 
+  // The callers' sequence after the setters and the pre-filled edUser/edPwd: tests the
+  // pre-filled credentials and shows the dialog modally only when that test does not answer
+  // 0. QDialog::Accepted when the credentials stand (tested or confirmed with OK).
+  int ExecIfNeeded();
+
   QLabel* Label3 = nullptr;
   QLabel* Label1 = nullptr;
   QLabel* Label2 = nullptr;

@@ -309,6 +309,35 @@ TEST_F(DialogTest, OkButtonReportsRejectedCredentials) {
   EXPECT_EQ(boxes_.size(), 1u);
 }
 
+TEST_F(DialogTest, DialogShownOnlyWhenPrefilledCredentialsFail) {
+  testing::FakeCgiCamera cam;
+  {
+    TfrmAuthInput dlg;
+    dlg.SetTestEnabled(true);
+    dlg.SetFamily(2);
+    dlg.SetBaseAddress(Base(cam.Port()));
+    dlg.edUser->setText("admin");
+    dlg.edPwd->setText("good");
+    EXPECT_EQ(dlg.ExecIfNeeded(), QDialog::Accepted);  // never shown
+    EXPECT_FALSE(dlg.isVisible());
+  }
+  TfrmAuthInput dlg;
+  dlg.SetTestEnabled(true);
+  dlg.SetFamily(2);
+  dlg.SetBaseAddress(Base(cam.Port()));
+  dlg.edUser->setText("admin");
+  dlg.edPwd->setText("");
+  bool shown = false;
+  QTimer::singleShot(0, &dlg, [&] {
+    shown = dlg.isVisible();
+    dlg.edPwd->setText("good");
+    dlg.btnOK->click();
+  });
+  EXPECT_EQ(dlg.ExecIfNeeded(), QDialog::Accepted);
+  EXPECT_TRUE(shown);
+  EXPECT_TRUE(boxes_.empty());
+}
+
 TEST_F(DialogTest, CredentialDialogTexts) {
   TfrmAuthInput dlg;
   EXPECT_EQ(dlg.windowTitle(), "Validate Authentication");
