@@ -110,8 +110,8 @@ std::string AutoSettingPrecheck(std::optional<int> selectedMode);
 
 struct TAutoProposal {
   bool Ok = false;
-  std::string MessageKey;  // when not Ok: the message to show (may be empty: nothing to show)
-  std::string MessageArg;  // the address the message names
+  std::string MessageKey;  // when not Ok: the message to show (IDS_AUTOIPINVALID, information box)
+  std::string MessageArg;  // the address the message names (its text carries one "%s")
   TAutoSetting Setting;    // when Ok: the values for edIP, edPort, edDataPort, edSubMask, edGateway
   bool NeedsProbe = false; // when Ok: the address must be probed before Apply
 };
@@ -125,7 +125,7 @@ struct TAutoProposal {
 TAutoProposal ProposeAutoSetting(const TAutoSettingInput& in, const TDevInfo* current);
 
 // After the probe: empty when the address may be given, else IDS_IPINUSE (information box; its
-// text names the address). An answer from the camera itself (same hardware address) does not
+// text carries one "%s" for setting.IP). An answer from the camera itself (same hardware address) does not
 // count; a probe that could not run (Refused) does not stop the setting.
 std::string AutoSettingProbeVerdict(const TAutoSetting& setting, const TDevInfo* current,
                                     const TProbeResult& probe);
