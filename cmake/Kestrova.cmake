@@ -64,6 +64,10 @@ function(kestrova_add_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
+  if(NOT T_LABELS)
+    # An empty value would swallow the next property name.
+    set(T_LABELS kestrova)
+  endif()
   set(_env "QT_QPA_PLATFORM=offscreen")
   include(GoogleTest)
   gtest_discover_tests(${name}
