@@ -3,10 +3,12 @@
 # and 9 see with kestrova-cli wifi-scan (each by its family's path), then gives one camera of
 # each family 2, 5, 8 and 9 a new address with kestrova-cli set-ip and checks that discovery
 # then lists it at that address.
-#   set_ip_e2e.sh SOURCE_DIR KESTROVA_CLI KESTROVA_CAMSIM
+#   set_ip_e2e.sh SOURCE_DIR KESTROVA_CLI KESTROVA_CAMSIM [CONTROL_DRIVER]
+# With CONTROL_DRIVER (control_vlan_e2e) it also runs the CTP and CGI operations against the
+# cameras before any address changes.
 # Exit status: 0 passed, 1 failed, 77 skipped (not root, tools missing, LAN in use).
 set -uo pipefail
-SRC=$1 CLI=$2 SIM=$3
+SRC=$1 CLI=$2 SIM=$3 DRIVER=${4:-}
 VLAN="$SRC/tools/vlan/vlan.sh"
 
 skip() { echo "SKIP: $*"; exit 77; }
@@ -54,6 +56,14 @@ for c in "${scans[@]}"; do
     cat "$WORK/scan-$fam.out"; echo "FAIL: family $fam ($mac) wifi-scan"; fail=1
   fi
 done
+
+if [ -n "$DRIVER" ]; then
+  if "$VLAN" pc env KESTROVA_VLAN_PC=1 "$DRIVER" >"$WORK/driver.out" 2>&1; then
+    echo "ok: control operations ($(grep -c '^\[       OK' "$WORK/driver.out") tests)"
+  else
+    cat "$WORK/driver.out"; echo "FAIL: control operations"; fail=1
+  fi
+fi
 
 # family  MAC              new address     extra options
 cases=(
