@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <fstream>
@@ -124,6 +125,10 @@ void BindTo(int fd, uint32_t source, const std::string& device) {
 }  // namespace
 
 TProbeResult AddressInUse(const TNET_CARD& card, const std::string& ip, int timeoutMs) {
+  return AddressInUse(card, ip, timeoutMs, TProbeWay::Auto);
+}
+
+TProbeResult AddressInUse(const TNET_CARD& card, const std::string& ip, int timeoutMs, TProbeWay way) {
   TProbeResult r;
   auto own = ParseIPv4(card.IP);
   auto mask = ParseIPv4(card.NetMask);
@@ -138,26 +143,37 @@ TProbeResult AddressInUse(const TNET_CARD& card, const std::string& ip, int time
   if (timeoutMs < 1) timeoutMs = 1;
 
   bool answered = false;
-  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
-  if (fd >= 0) {
+  auto may = [way](TProbeWay w) { return way == TProbeWay::Auto || way == w; };
+  int fd = -1;
+  if (may(TProbeWay::PingSocket) && (fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP)) >= 0) {
     Fd hold(fd);
     BindTo(fd, *own, card.IfName);
     answered = EchoAnswered(fd, false, *target, timeoutMs);
     r.Method = "icmp";
-  } else if ((fd = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP)) >= 0) {
+  } else if (may(TProbeWay::RawSocket) && (fd = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP)) >= 0) {
     Fd hold(fd);
     BindTo(fd, *own, card.IfName);
     answered = EchoAnswered(fd, true, *target, timeoutMs);
     r.Method = "icmp-raw";
-  } else if ((fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) >= 0) {
-    // No ICMP: a datagram to the discard port makes the kernel resolve the address.
+  } else if (may(TProbeWay::Udp) && (fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) >= 0) {
+    // No ICMP socket: a datagram to the discard port makes the kernel resolve the address, and
+    // a host that is there usually answers "port unreachable", which the connected socket
+    // reports as ECONNREFUSED.
     Fd hold(fd);
     BindTo(fd, *own, card.IfName);
     sockaddr_in to = Addr(*target, 9);
-    (void)sendto(fd, "", 0, 0, reinterpret_cast<sockaddr*>(&to), sizeof(to));
-    pollfd p{fd, 0, 0};
-    (void)poll(&p, 1, timeoutMs);
     r.Method = "neighbour";
+    if (connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof(to)) == 0) {
+      (void)send(fd, "", 0, 0);
+      pollfd p{fd, POLLIN, 0};
+      if (poll(&p, 1, timeoutMs) > 0) {
+        char b;
+        if (recv(fd, &b, 1, MSG_DONTWAIT) < 0 && errno == ECONNREFUSED) {
+          answered = true;
+          r.Method = "udp-refused";
+        }
+      }
+    }
   }
 
   r.Mac = card.IfName.empty() ? std::string() : Neighbour(ip, card.IfName);

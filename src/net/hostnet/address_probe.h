@@ -16,9 +16,13 @@ namespace kestrova {
 // Probes ip on card (card.IP/card.NetMask give the subnet, card.IfName the device). Sends
 // ICMP echo requests through an unprivileged ping socket when the system allows it, else a raw
 // ICMP socket (root); when neither is possible, a UDP datagram to the discard port makes the
-// kernel resolve the address. Afterwards a complete neighbour-table entry for the address on
+// kernel resolve the address, and the host's "port unreachable" answer counts. Afterwards a complete neighbour-table entry for the address on
 // the adapter's device also counts as in use (a device that drops echo requests still answers
 // address resolution). The adapter's own address is in use without any traffic.
 TProbeResult AddressInUse(const TNET_CARD& card, const std::string& ip, int timeoutMs);
+
+// The same probe with one way of asking forced (tests; Auto is the order above).
+enum class TProbeWay { Auto, PingSocket, RawSocket, Udp };
+TProbeResult AddressInUse(const TNET_CARD& card, const std::string& ip, int timeoutMs, TProbeWay way);
 
 }  // namespace kestrova

@@ -31,6 +31,17 @@ TEST(AddressProbe, OwnAddressIsInUseWithoutTraffic) {
 TEST(AddressProbe, AnsweringAddressIsInUse) {
   TProbeResult r = AddressInUse(Loopback(), "127.0.0.2", 1000);
   EXPECT_EQ(r.State, TAddressState::InUse) << r.Method;
+  // Without any ICMP socket: the host's "port unreachable" answer to a datagram.
+  TProbeResult udp = AddressInUse(Loopback(), "127.0.0.3", 1000, TProbeWay::Udp);
+  EXPECT_EQ(udp.State, TAddressState::InUse);
+  EXPECT_EQ(udp.Method, "udp-refused");
+  // Raw sockets need root; the ping socket needs the system's permission for our group.
+  for (TProbeWay way : {TProbeWay::RawSocket, TProbeWay::PingSocket}) {
+    TProbeResult icmp = AddressInUse(Loopback(), "127.0.0.4", 1000, way);
+    if (icmp.Method.rfind("icmp", 0) == 0) {
+      EXPECT_EQ(icmp.State, TAddressState::InUse) << icmp.Method;
+    }
+  }
 }
 
 TEST(AddressProbe, RefusesEverythingOutsideTheAdaptersSubnet) {
@@ -75,8 +86,11 @@ TEST(AddressProbe, SilentAddressIsFree) {
     card.IP = "10.77.0.1";
     card.NetMask = "255.255.255.0";
     TProbeResult free = AddressInUse(card, "10.77.0.2", 600);
+    TProbeResult freeUdp = AddressInUse(card, "10.77.0.3", 600, TProbeWay::Udp);
     TProbeResult self = AddressInUse(card, "10.77.0.1", 600);
-    _exit(free.State == TAddressState::Free && free.Mac.empty() && self.State == TAddressState::InUse ? 0 : 1);
+    bool ok = free.State == TAddressState::Free && free.Mac.empty() && freeUdp.State == TAddressState::Free &&
+              self.State == TAddressState::InUse;
+    _exit(ok ? 0 : 1);
   }
   int status = 0;
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
