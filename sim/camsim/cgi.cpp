@@ -137,7 +137,11 @@ std::string ScanResult(const CameraConfig& c) {
   for (size_t i = 0; i < c.wifi_scan.size(); ++i) {
     const auto& w = c.wifi_scan[i];
     std::string ix = "[" + std::to_string(i) + "]";
-    t += Quoted("ap_ssid" + ix, w.ssid);
+    // The binary family's web server writes a blank between the SSID's name and its "=".
+    if (c.family == 8)
+      t += "var ap_ssid" + ix + " =\"" + w.ssid + "\";\r\n";
+    else
+      t += Quoted("ap_ssid" + ix, w.ssid);
     t += Quoted("ap_mac" + ix, w.bssid);
     t += Bare("ap_security" + ix, std::to_string(CgiSecurity(w)));
     t += Bare("ap_dbm0" + ix, "'" + std::to_string(w.signal) + "'");

@@ -139,7 +139,7 @@ TEST_F(CamsimControl, EachFamilyServesItsOwnPathsAndCredentialStyles) {
        "Authorization: Basic YWRtaW46cHc4\r\n", 200, "wireless.htm"},
       {"f8cam", "/wifi_scan.cgi?loginuse=admin&loginpas=pw8", "", 404, "404"},
       {"f8cam", "/get_wifi_scan_result.cgi?user=admin&pwd=pw8", "Authorization: Basic YWRtaW46cHc4\r\n", 200,
-       "var ap_ssid[0]=\"Office\";"},
+       "var ap_ssid[0] =\"Office\";\r\nvar ap_mac[0]="},
       {"f8cam", "/get_status.cgi", "", 200, "var "},
       {"f8cam", "/get_params.cgi?user=admin&pwd=pw8", "Authorization: Basic YWRtaW46d3Jvbmc=\r\n", 200, "var "},
       {"f8cam", "/get_params.cgi?user=admin&pwd=nope", "Authorization: Basic YWRtaW46d3Jvbmc=\r\n", 401, "Auth Failed"},
