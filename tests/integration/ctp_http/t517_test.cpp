@@ -260,6 +260,61 @@ TEST_F(T517Test, SetNetParamsWaitsForTheAnswer) {
   }
 }
 
+TEST_F(T517Test, SetFactoryParamsByVersion) {
+  FakeHttpServer cam([](const HttpRequestSeen& r) {
+    if (Starts(r.Path(), "/set_factory_param.cgi?")) return HttpAnswer{200, "ok"};
+    if (Starts(r.Path(), "/reboot.cgi?loginuse=")) return HttpAnswer{200, "rebooting"};
+    if (Starts(r.Path(), "/set_default.cgi?")) return HttpAnswer{200, "ok"};
+    return HttpAnswer{404, "no"};
+  });
+  const std::string factory =
+      "/set_factory_param.cgi?user=admin&pwd=pw&mac=00:1a:2b:3c:4d:5e&wifimac=00:1a:2b:3c:4d:5f&heartbeat=180";
+  TDevInfo rec = CameraAt(cam.Port());
+  rec.MAC = "001A2B3C4D5E";
+  {
+    // older firmware, same address: restart through reboot.cgi
+    TT517Series s(cfg_);
+    s.SetDevice(CameraAt(cam.Port(), "48.2.0.120"));
+    EXPECT_TRUE(s.SetFactoryParams(" admin", "pw ", "001A2B3C4D5F", rec, rec));
+    EXPECT_EQ(cam.Paths(), (std::vector<std::string>{factory, "/reboot.cgi?loginuse=admin&loginpas=pw"}));
+  }
+  {
+    // newer firmware: back to defaults
+    TT517Series s(cfg_);
+    s.SetDevice(CameraAt(cam.Port(), "48.2.0.121"));
+    EXPECT_TRUE(s.SetFactoryParams("admin", "pw", "001A2B3C4D5F", rec, rec));
+    EXPECT_EQ(cam.Paths().back(), "/set_default.cgi?&loginuse=admin&loginpas=pw");
+  }
+  {
+    // older firmware, the compared record has another address: the settings packet decides
+    FakeSettingsPeer peer({Answer(0x0000)});
+    T517NetConfig cfg = cfg_;
+    cfg.LocalPort = 0;
+    cfg.BindAddress = "127.0.0.1";
+    cfg.BroadcastAddress = "127.0.0.1";
+    cfg.DestPort = peer.Port();
+    cfg.AnswerWaitMs = 1000;
+    TT517Series s(cfg);
+    s.SetDevice(CameraAt(cam.Port(), "10.0.0.1"));
+    TDevInfo compared = rec;
+    compared.IP = "192.168.1.99";
+    const size_t before = cam.Requests().size();
+    EXPECT_FALSE(s.SetFactoryParams("admin", "pw", "001A2B3C4D5F", rec, compared));  // refused
+    EXPECT_EQ(peer.Received().size(), 324u);
+    EXPECT_EQ(cam.Requests().size(), before + 1);  // no restart request
+  }
+  {
+    uint16_t closedPort;
+    {
+      test::FakeTcpServer gone([](int, int) {});
+      closedPort = gone.Port();
+    }
+    TT517Series s(cfg_);
+    s.SetDevice(CameraAt(closedPort, "48.2.0.120"));
+    EXPECT_FALSE(s.SetFactoryParams("admin", "pw", "001A2B3C4D5F", rec, rec));
+  }
+}
+
 TEST_F(T517Test, ApplySettingsByFamily) {
   UdpSocket sink;
   ASSERT_TRUE(sink.Bind(0, "127.0.0.1"));
