@@ -3,6 +3,8 @@
 // host name, as the application sends them; the test's GET sends them to the emulator's port.
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +18,7 @@
 #include <fstream>
 #include <thread>
 
+#include "core/config/deployment.h"
 #include "core/remote/outer_check.h"
 #include "core/remote/vendor_service.h"
 
@@ -69,7 +72,7 @@ HttpGetFn ToLoopback(int port, std::vector<std::string>* seen = nullptr) {
 // One kestrova-vendorsim process on 127.0.0.1 with a port of its own choosing.
 class VendorSim {
  public:
-  explicit VendorSim(const std::string& config) {
+  explicit VendorSim(const std::string& config, int port = 0) {
     dir_ = fs::temp_directory_path() / ("kv-vendor-" + std::to_string(getpid()) + "-" + std::to_string(counter_++));
     fs::create_directories(dir_);
     std::ofstream(dir_ / "vendor.conf") << config;
@@ -81,8 +84,9 @@ class VendorSim {
       close(out[0]);
       close(out[1]);
       std::string cfg = (dir_ / "vendor.conf").string(), log = (dir_ / "vendor.log").string();
-      execl(KV_VENDORSIM, KV_VENDORSIM, "--config", cfg.c_str(), "--bind", "127.0.0.1", "--port", "0", "--log",
-            log.c_str(), static_cast<char*>(nullptr));
+      std::string portText = std::to_string(port);
+      execl(KV_VENDORSIM, KV_VENDORSIM, "--config", cfg.c_str(), "--bind", "127.0.0.1", "--port", portText.c_str(),
+            "--log", log.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
     close(out[1]);
@@ -267,6 +271,55 @@ TEST(VendorCheck, ReachabilityOfASlowServiceIsNoAnswer) {
   auto r = ToLoopback(sim.Port())(BuildCheckUrlUrl("www.ddns.kestrova.test", "127.0.0.1:9"), 600);
   EXPECT_EQ(ClassifyCheckUrl(r), ReachStatus::NoAnswer);
 }
+
+#ifdef KV_HAVE_TTOOLS
+// The requests exactly as the application sends them (service names, port 808), inside a
+// network and mount namespace of the test's own: loopback only, and a hosts file that names
+// the service hosts 127.0.0.1.
+TEST(VendorCheck, ByNameOnPort808) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root for private namespaces";
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (unshare(CLONE_NEWNET | CLONE_NEWNS) != 0) _exit(77);
+    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) _exit(77);
+    std::string hosts = (fs::temp_directory_path() / ("kv-hosts-" + std::to_string(getpid()))).string();
+    std::ofstream(hosts) << "127.0.0.1 localhost\n127.0.0.1 www.ddns.kestrova.test user.ddns.kestrova.test\n";
+    if (mount(hosts.c_str(), "/etc/hosts", nullptr, MS_BIND, nullptr) != 0) _exit(77);
+    if (std::system("ip link set lo up") != 0) _exit(77);
+    int failures = 0;
+    {
+      VendorSim sim(Config(""), 808);
+      if (sim.Port() != 808) _exit(3);
+      auto get = [](const std::string& url, int timeoutMs) { return Get(url, timeoutMs); };
+      struct Case {
+        const char* user;
+        const char* pwd;
+        const char* key;
+      };
+      for (const Case& c : {Case{"cam-online", "pw1", "IDS_CHECKNORM"}, Case{"cam-offline", "pw2", "IDS_NOREG"},
+                            Case{"cam-offline", "x", "IDS_ERRPWD"}, Case{"cam-gone", "pw3", "IDS_NOID"}}) {
+        OuterCheckResult r = CheckOuterAddress(std::string("http://") + c.user + ".ddns.kestrova.test", c.user, c.pwd, get);
+        if (r.messageKey != c.key) {
+          std::fprintf(stderr, "%s/%s: %s, wanted %s\n", c.user, c.pwd, r.messageKey.c_str(), c.key);
+          ++failures;
+        }
+      }
+      RegReply reg = ClassifyGetRemote(get(BuildGetRemoteUrl(deployment::kDdnsServiceHost, "cam-online"), 5000));
+      if (reg.status != RegStatus::Online || reg.publicAddress != "203.0.113.20:81") ++failures;
+    }
+    umount(hosts.c_str());
+    std::error_code ec;
+    fs::remove(hosts, ec);
+    _exit(failures == 0 ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no private namespaces here";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+#endif
 
 }  // namespace
 }  // namespace kestrova::remote
