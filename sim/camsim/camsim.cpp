@@ -5,7 +5,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/eventfd.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
@@ -15,14 +14,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 
 #include "bytes.h"
 #include "responder.h"
-
-extern char** environ;
 
 namespace kestrova::camsim {
 
@@ -91,26 +89,30 @@ uint16_t BoundPort(int s) {
   return ntohs(a.sin_port);
 }
 
-// Runs `ip ARGS...` with its output discarded; returns its exit status (-1 when it cannot run).
-int RunIp(const std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  std::string prog = "ip";
-  argv.push_back(prog.data());
-  std::vector<std::string> copy = args;
-  for (auto& a : copy) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  int rc = posix_spawnp(&pid, "ip", &fa, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&fa);
-  if (rc != 0) return -1;
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+// The IPv4 addresses ("ip/len") on an interface, as `ip -o -4 addr show` lists them.
+std::set<std::string> InterfaceAddrs(const std::string& iface) {
+  std::set<std::string> out;
+  std::string cmd = "ip -o -4 addr show dev '" + iface + "' 2>/dev/null";
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return out;
+  char line[512];
+  while (std::fgets(line, sizeof line, p)) {
+    const char* in = std::strstr(line, " inet ");
+    if (!in) continue;
+    char addr[64] = "";
+    if (std::sscanf(in + 6, "%63s", addr) == 1) out.insert(addr);
   }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  pclose(p);
+  return out;
+}
+
+// Runs several `ip` commands in one process (`ip -force -batch -`); its exit status.
+int RunIpBatch(const std::vector<std::string>& lines) {
+  FILE* p = popen("ip -force -batch - >/dev/null 2>&1", "w");
+  if (!p) return -1;
+  for (const auto& l : lines) std::fprintf(p, "%s\n", l.c_str());
+  int st = pclose(p);
+  return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
 }
 
 std::string AddrWithPrefix(const CameraConfig& c) {
@@ -201,8 +203,11 @@ Simulator::~Simulator() {
   for (auto& c : cams_) CloseCameraSocket(c);
   for (auto& s : shared_)
     if (s.sock >= 0) close(s.sock);
-  if (!opt_.iface.empty())
-    for (const auto& a : addrs_added_) RunIp({"addr", "del", a, "dev", opt_.iface});
+  if (!opt_.iface.empty() && !addrs_added_.empty()) {
+    std::vector<std::string> batch;
+    for (const auto& a : addrs_added_) batch.push_back("addr del " + a + " dev " + opt_.iface);
+    RunIpBatch(batch);
+  }
   if (sigfd_ >= 0) close(sigfd_);
   if (evfd_ >= 0) close(evfd_);
   if (!opt_.pidfile.empty()) unlink(opt_.pidfile.c_str());
@@ -244,6 +249,12 @@ bool Simulator::Start() {
                  "kestrova-camsim: refusing to answer on the host network; run it inside the "
                  "virtual LAN (tools/vlan/vlan.sh cam ...) or with --bind 127.0.0.1\n");
     return false;
+  }
+  for (char ch : opt_.iface) {
+    if (!std::isalnum(static_cast<unsigned char>(ch)) && ch != '-' && ch != '_' && ch != '.') {
+      std::fprintf(stderr, "kestrova-camsim: --iface: not an interface name\n");
+      return false;
+    }
   }
   if (g_host_network && !opt_.iface.empty()) {
     std::fprintf(stderr, "kestrova-camsim: --iface is only for the virtual LAN\n");
@@ -401,10 +412,11 @@ void Simulator::SyncAddresses() {
   if (opt_.iface.empty()) return;
   std::set<std::string> want;
   for (auto& c : cams_) want.insert(AddrWithPrefix(c.live));
+  std::set<std::string> have = InterfaceAddrs(opt_.iface);
+  std::vector<std::string> batch;
   for (const auto& a : want) {
-    if (addrs_known_.count(a)) continue;
-    int rc = RunIp({"addr", "add", a, "dev", opt_.iface});
-    if (rc == 0) {
+    if (!have.count(a)) {
+      batch.push_back("addr add " + a + " dev " + opt_.iface);
       addrs_added_.insert(a);
       Emit("addr add " + a + " dev " + opt_.iface);
     }
@@ -415,11 +427,14 @@ void Simulator::SyncAddresses() {
       ++it;
       continue;
     }
-    RunIp({"addr", "del", *it, "dev", opt_.iface});
-    Emit("addr del " + *it + " dev " + opt_.iface);
+    if (have.count(*it)) {
+      batch.push_back("addr del " + *it + " dev " + opt_.iface);
+      Emit("addr del " + *it + " dev " + opt_.iface);
+    }
     addrs_added_.erase(*it);
     it = addrs_known_.erase(it);
   }
+  if (!batch.empty() && RunIpBatch(batch) != 0) Emit("warn some address changes on " + opt_.iface + " failed");
 }
 
 bool Simulator::IsOwnEndpoint(const sockaddr_in& a) const {

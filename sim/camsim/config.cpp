@@ -1,6 +1,7 @@
 #include "config.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cctype>
 #include <cstdint>
 #include <fstream>
@@ -218,6 +219,50 @@ bool BuildCamera(const Section& sec, CameraConfig& c, std::string& error) {
   return true;
 }
 
+// Copy i of a camera section with "repeat = N": its own name, address, MAC and identity.
+CameraConfig Replica(const CameraConfig& c, int i) {
+  CameraConfig r = c;
+  const std::string n = std::to_string(i + 1);
+  r.section = c.section + "-" + n;
+  r.name = c.name + " " + n;
+  auto ip = *ParseIPv4(c.ip);
+  uint32_t v = (uint32_t(ip[0]) << 24 | uint32_t(ip[1]) << 16 | uint32_t(ip[2]) << 8 | ip[3]) + uint32_t(i);
+  r.ip = IPv4ToText({uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)});
+  if (c.family == 2) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%05d", (i + 1) % 100000);
+    r.identity = c.identity.substr(0, std::min<size_t>(c.identity.size(), 8)) + buf;
+  } else if (auto m = ParseMac(c.mac)) {
+    uint64_t mv = 0;
+    for (uint8_t b : *m) mv = mv << 8 | b;
+    mv += uint64_t(i);
+    bool upper = std::any_of(c.mac.begin(), c.mac.end(), [](char ch) { return ch >= 'A' && ch <= 'F'; });
+    std::string sep = c.mac.find('-') != std::string::npos ? "-" : (c.mac.find(':') != std::string::npos ? ":" : "");
+    std::string t;
+    for (int k = 5; k >= 0; --k) {
+      char b[4];
+      std::snprintf(b, sizeof b, upper ? "%02X" : "%02x", unsigned((mv >> (8 * k)) & 0xFF));
+      t += b;
+      if (k > 0) t += sep;
+    }
+    r.mac = t;
+  }
+  if (c.family == 8) {
+    if (auto sn = ParseHex(c.sn, 7)) {
+      uint64_t sv = 0;
+      for (uint8_t b : *sn) sv = sv << 8 | b;
+      sv += uint64_t(i);
+      char b[20];
+      std::snprintf(b, sizeof b, "%014llx", (unsigned long long)(sv & 0xFFFFFFFFFFFFFFull));
+      r.sn = b;
+    }
+  } else if (!c.sn.empty()) {
+    r.sn = c.sn + "-" + n;
+  }
+  if (!c.ddns_user.empty()) r.ddns_user = c.ddns_user + n;
+  return r;
+}
+
 }  // namespace
 
 int CameraConfig::SettingInt(const std::string& key, int def) const {
@@ -287,7 +332,17 @@ std::optional<SimConfig> ParseConfig(const std::string& text, std::string& error
     }
     CameraConfig c;
     if (!BuildCamera(s, c, error)) return std::nullopt;
-    cfg.cameras.push_back(std::move(c));
+    int repeat = c.SettingInt("repeat", 1);
+    c.extra.erase("repeat");
+    if (repeat < 1 || repeat > 4096) {
+      error = "[" + s.name + "]: repeat must be 1 to 4096";
+      return std::nullopt;
+    }
+    if (repeat == 1) {
+      cfg.cameras.push_back(std::move(c));
+      continue;
+    }
+    for (int i = 0; i < repeat; ++i) cfg.cameras.push_back(Replica(c, i));
   }
   return cfg;
 }

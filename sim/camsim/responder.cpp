@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 #include <map>
+#include <optional>
 
 namespace kestrova::camsim {
 
@@ -434,8 +435,13 @@ std::string ClassifyDatagram(int family, ByteView d) {
 }
 
 Outcome Respond(CameraConfig& cam, ByteView d) {
-  // Work on a copy so that a camera that must not take settings (silent) stays as it was.
-  CameraConfig work = cam;
+  // Settings commands work on a copy, so that a camera that must not take them (silent) stays
+  // as it was; everything else only reads the camera.
+  const std::string kind = ClassifyDatagram(cam.family, d);
+  const bool settings = kind == "f2-set" || kind == "f5-setip" || kind == "f8-set" || kind == "f9-set";
+  std::optional<CameraConfig> copy;
+  if (settings) copy = cam;
+  CameraConfig& work = settings ? *copy : cam;
   Outcome o;
   switch (cam.family) {
     case 2: o = F2Handle(work, d); break;
@@ -452,7 +458,7 @@ Outcome Respond(CameraConfig& cam, ByteView d) {
     o.faults_applied.push_back("silent");
     return o;
   }
-  if (o.settings_changed) cam = work;
+  if (o.settings_changed && settings) cam = std::move(*copy);
   ApplyFaults(cam, cam.family, o);
   return o;
 }

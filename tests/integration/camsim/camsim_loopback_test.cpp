@@ -589,3 +589,33 @@ TEST(CamsimStart, RefusesTheHostNetwork) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CamsimRepeat, RepeatedSectionGivesCamerasOfTheirOwn) {
+  SimProcess sim;
+  ASSERT_TRUE(sim.Start("[f9]\nfamily = 9\nmac = 00:1A:2B:3C:4D:FE\nip = 10.0.0.254\nname = Cam\nrepeat = 3\n"
+                        "[f2]\nfamily = 2\nidentity = MOI0A1B2C3D4\nip = 10.1.0.1\nrepeat = 2\n"))
+      << sim.output;
+  Peer pc;
+  pc.SendTo(sim.Port(9), kF9Search);
+  const char* ips[] = {"10.0.0.254", "10.0.0.255", "10.0.1.0"};
+  const char* names[] = {"Cam 1", "Cam 2", "Cam 3"};
+  const Bytes macs[] = {B({0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0xFE}), B({0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0xFF}),
+                        B({0x00, 0x1A, 0x2B, 0x3C, 0x4E, 0x00})};
+  for (int i = 0; i < 3; ++i) {
+    auto r = pc.Receive();
+    ASSERT_TRUE(r);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(r->data()) + 4), ips[i]);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(r->data()) + 124), names[i]);
+    EXPECT_EQ(Slice(*r, 84, 6), macs[i]);
+  }
+  pc.SendTo(sim.Port(2), kF2Search);
+  for (const char* id : {"MOI0A1B200001", "MOI0A1B200002"}) {
+    auto r = pc.Receive();
+    ASSERT_TRUE(r);
+    EXPECT_EQ(AsText(Slice(*r, 23, 13)), id);
+  }
+}
+
+}  // namespace
