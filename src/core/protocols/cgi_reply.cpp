@@ -71,8 +71,16 @@ std::string ExtractLineValue(std::string_view text, std::string_view name) {
   std::string_view v = text.substr(eq + 1);
   size_t cr = v.find('\r');
   if (cr != std::string_view::npos) v = v.substr(0, cr);
-  if (!v.empty() && v[0] == '"') v.remove_prefix(1);
-  return TrimCopy(v);
+  bool quoted = !v.empty() && v[0] == '"';
+  if (quoted) v.remove_prefix(1);
+  v = TrimText(v);
+  // A "var name=value;" statement: its closing ';' (and the quote before it) are no part of
+  // the value.
+  if (!v.empty() && v.back() == ';') {
+    v = TrimText(v.substr(0, v.size() - 1));
+    if (quoted && !v.empty() && v.back() == '"') v = TrimText(v.substr(0, v.size() - 1));
+  }
+  return std::string(v);
 }
 
 std::string ReadSysVersion(std::string_view reply) {

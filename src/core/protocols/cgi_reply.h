@@ -62,7 +62,8 @@ std::string ExtractValue(std::string_view text, std::string_view name);
 bool ExtractVarValue(std::string_view text, std::string_view name, std::string& value);
 
 // The first occurrence of name: the text after the first '=' that follows it up to the first
-// CR (or the end), one leading double quote dropped, trimmed. Empty when the name is missing.
+// CR (or the end), one leading double quote dropped, trimmed; in a "var name=value;" line the
+// closing ';' (and the quote before it) are dropped too. Empty when the name is missing.
 std::string ExtractLineValue(std::string_view text, std::string_view name);
 
 // The firmware version: the text between the double quote after the first sys_ver= and the

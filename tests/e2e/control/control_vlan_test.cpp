@@ -135,7 +135,11 @@ TEST(VlanCgi, FamilyNineDriver) {
   TDevInfo params;
   s.GetParams(params, "admin", "123456");
   EXPECT_EQ(params.DevType, 9);
-  EXPECT_EQ(params.MAC.empty(), false);
+  EXPECT_EQ(params.IP, kOffice);
+  EXPECT_EQ(params.HttpPort, 80);
+  EXPECT_EQ(params.NetMask, "255.255.255.0");
+  EXPECT_EQ(params.MAC, "00:1A:2B:3C:4D:5E");
+  EXPECT_EQ(params.Name, "Office");
 
   // Restarting operations last: new wireless settings, then an upload.
   w->SSID = "Cafe";

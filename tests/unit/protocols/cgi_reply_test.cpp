@@ -51,6 +51,11 @@ TEST(CgiReaders, ExtractLineValue) {
   for (const auto& c : cases) EXPECT_EQ(ExtractLineValue(text, c.name), c.value) << c.name;
   EXPECT_EQ(ExtractLineValue("name only", "name"), "");
   EXPECT_EQ(ExtractLineValue("a=\"\"x\"\r", "a"), "\"x\"");  // only one leading quote dropped
+  // statements of the var form lose their closing ';' and quote
+  const std::string vars = "var ip=\"192.168.0.104\";\r\nvar port=81;\r\nvar alias=\"a;b\" ;\r\n";
+  EXPECT_EQ(ExtractLineValue(vars, "ip"), "192.168.0.104");
+  EXPECT_EQ(ExtractLineValue(vars, "port"), "81");
+  EXPECT_EQ(ExtractLineValue(vars, "alias"), "a;b");
 }
 
 TEST(CgiReaders, SysVersion) {
