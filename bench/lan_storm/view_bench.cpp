@@ -39,6 +39,18 @@ std::vector<TDevInfo> LanRecords(int n) {
   return out;
 }
 
+// The rows show the list's entries in the list's order.
+bool RowsMatch(const DeviceList& list, const QTreeWidget& tree) {
+  if (tree.topLevelItemCount() != list.Count()) return false;
+  for (int r = 0; r < list.Count(); ++r) {
+    const QTreeWidgetItem* it = tree.topLevelItem(r);
+    if (it->data(0, TDeviceListView::kIdRole).toULongLong() != list.IdAt(r) ||
+        it->text(2) != QString::fromStdString(list.DeviceAt(r).IP))
+      return false;
+  }
+  return true;
+}
+
 struct Fixture {
   DeviceList list;
   QTreeWidget tree;
@@ -95,6 +107,7 @@ void BM_ViewReplaced(benchmark::State& st) {
       flip = !flip;
     }
   }
+  if (!RowsMatch(f.list, f.tree)) st.SkipWithError("the rows do not follow the list");
 }
 BENCHMARK(BM_ViewReplaced)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
