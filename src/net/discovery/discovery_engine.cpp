@@ -72,6 +72,7 @@ DiscoveryEngine::~DiscoveryEngine() { Stop(); }
 
 bool DiscoveryEngine::Start() {
   if (running_) Stop();
+  owner_ = std::this_thread::get_id();
   round_ = 0;
   bool all = true;
   for (const auto& info : DiscoverySocketsInBindOrder()) {
@@ -281,6 +282,12 @@ void DiscoveryEngine::PostRecord(TDevInfo rec) {
 }
 
 bool DiscoveryEngine::DeliverAndWait(TDevInfo rec) {
+  if (std::this_thread::get_id() == owner_) {
+    // Waiting for our own ProcessPending would never end: merge at once.
+    if (!running_) return false;
+    Merge(rec);
+    return true;
+  }
   auto p = std::make_shared<Pending>();
   p->rec = std::move(rec);
   p->waited = true;

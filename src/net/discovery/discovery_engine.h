@@ -29,6 +29,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/discovery/cgi_search.h"
@@ -116,7 +117,8 @@ class DiscoveryEngine {
   // what they delivered. For the end of a timed run.
   void FinishSearches(int timeoutMs);
 
-  // Records from other threads (see above).
+  // Records from other threads (see above). DeliverAndWait called on the owner's thread
+  // merges at once.
   void PostRecord(TDevInfo rec);
   bool DeliverAndWait(TDevInfo rec);
 
@@ -163,6 +165,7 @@ class DiscoveryEngine {
   std::condition_variable queueCv_;
   std::deque<std::shared_ptr<Pending>> queue_;
   bool acceptingQueue_ = true;
+  std::thread::id owner_ = std::this_thread::get_id();  // the thread that started the engine
   std::vector<std::unique_ptr<RecvThread>> searches_;
 };
 

@@ -338,6 +338,10 @@ TEST_F(EngineTest, RecordsFromOtherThreadsAreMergedOnTheOwnersThread) {
   reporter.join();
   EXPECT_TRUE(delivered);
   EXPECT_EQ(mergedOn, owner);
+  // On the owner's own thread it merges at once instead of waiting for itself.
+  sdk.MAC = "a1b2c3d4e5f7";
+  EXPECT_TRUE(engine->DeliverAndWait(sdk));
+  EXPECT_NE(Find("a1b2c3d4e5f7"), nullptr);
 
   // Once the engine stops, a reporter is released instead of waiting for ever.
   engine->Stop();
