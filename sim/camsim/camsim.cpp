@@ -619,6 +619,7 @@ void Simulator::RunTimers() {
       {
         std::lock_guard<std::mutex> lock(mu_);
         c.offline = false;
+        c.live.extra.erase("upgrade_mode");  // a restart ends the upgrade mode
       }
       log_.Line("camera=" + c.configured.section + " up");
       Moved(c);  // a factory reset may have brought back another address

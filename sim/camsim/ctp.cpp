@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cctype>
 
+#include "bytes.h"
+#include "md5.h"
+
 namespace kestrova::camsim {
 
 namespace {
@@ -135,11 +138,124 @@ CtpAnswer HandleCtp(CameraConfig& cam, const CtpRequest& req) {
     a.reboot = true;
   } else if (cmd == "exit") {
     a.reply = Ok("");
+    cam.extra["upgrade_mode"] = "1";  // the next connection may bring a package
+    a.note = "leaving the current mode: ready for a package";
   } else {
     a.reply = Reply(400, "Bad Request", "\r\n");
     a.note = "unknown command";
   }
   return a;
+}
+
+bool LooksLikeUpgradeMessage(std::string_view buf) {
+  for (std::string_view tag : {"CMD ", "FILE ", "DATA ", "MD5 "}) {
+    if (buf.size() <= tag.size()) {
+      if (tag.substr(0, buf.size()) == buf) return tag != "CMD ";  // "CMD " alone decides nothing yet
+      continue;
+    }
+    if (buf.substr(0, tag.size()) == tag && buf[tag.size()] >= '0' && buf[tag.size()] <= '9') return true;
+  }
+  return false;
+}
+
+long ParseUpgradeMessage(std::string_view buf, UpgradeMessage& out) {
+  auto e = buf.find("\r\n");
+  if (e == std::string_view::npos) return buf.size() > 32 ? -1 : 0;
+  std::string_view line = buf.substr(0, e);
+  auto sp = line.find(' ');
+  if (sp == std::string_view::npos) return -1;
+  std::string_view tag = line.substr(0, sp), num = line.substr(sp + 1);
+  if (tag != "CMD" && tag != "FILE" && tag != "DATA" && tag != "MD5") return -1;
+  if (num.empty() || num.size() > 5 || !std::all_of(num.begin(), num.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return -1;
+  size_t n = std::stoul(std::string(num));
+  if (n > 2048) return -1;  // nothing of the transfer is longer than its 2048-byte send buffer
+  if (buf.size() < e + 2 + n) return 0;
+  out.tag = std::string(tag);
+  out.payload = std::string(buf.substr(e + 2, n));
+  return long(e + 2 + n);
+}
+
+namespace {
+
+std::string Unscramble(const std::string& data, const std::string& keyHex) {
+  auto key = ParseHex(keyHex, 8);
+  if (!key) return data;
+  std::string out = data;
+  for (size_t i = 0; i < out.size(); ++i) out[i] = char(uint8_t(out[i]) ^ (*key)[i % 8]);
+  return out;
+}
+
+}  // namespace
+
+std::vector<std::string> HandleUpgrade(const CameraConfig& cam, UpgradeSession& s,
+                                       const UpgradeMessage& m, std::string& note) {
+  const std::string mode = cam.Setting("pk2_reply", "ok");  // ok, continue, error
+  auto answer = [&]() -> std::vector<std::string> {
+    if (mode == "error") {
+      note += " refused (pk2_reply=error)";
+      return {"REPLY ERROR"};
+    }
+    if (mode == "continue") return {"REPLY Continue 1", "REPLY OK"};
+    return {"REPLY OK"};
+  };
+  if (!s.greeted) {
+    if (m.tag == "CMD" && m.payload == "echo hello") {
+      s.greeted = true;
+      note = "greeting";
+      return {"REPLY OK"};
+    }
+    note = "no greeting first";
+    return {"REPLY ERROR no greeting"};
+  }
+  if (m.tag == "FILE") {
+    // "name size"
+    auto sp = m.payload.rfind(' ');
+    std::string num = sp == std::string::npos ? "" : m.payload.substr(sp + 1);
+    if (s.in_file || sp == std::string::npos || sp == 0 || num.empty() || num.size() > 9 ||
+        !std::all_of(num.begin(), num.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+      note = "bad file announcement";
+      return {"REPLY ERROR bad file"};
+    }
+    s.in_file = true;
+    s.file_name = m.payload.substr(0, sp);
+    s.file_size = std::stoul(num);
+    s.data.clear();
+    note = "file " + s.file_name + " " + num;
+    return answer();
+  }
+  if (m.tag == "DATA") {
+    if (!s.in_file || s.data.size() + m.payload.size() > s.file_size || m.payload.size() > 1400) {
+      note = "data outside a file or beyond its size";
+      return {"REPLY ERROR bad data"};
+    }
+    s.data += m.payload;
+    note = "data " + std::to_string(m.payload.size()) + " (" + std::to_string(s.data.size()) + "/" +
+           std::to_string(s.file_size) + ")";
+    return answer();
+  }
+  if (m.tag == "MD5") {
+    if (!s.in_file || m.payload.size() != 16) {
+      note = "digest outside a file";
+      return {"REPLY ERROR bad digest"};
+    }
+    s.in_file = false;
+    Md5 md5;
+    md5.Update(s.data);
+    auto d = md5.Final();
+    if (s.data.size() != s.file_size || std::string(d.begin(), d.end()) != m.payload) {
+      note = "digest mismatch for " + s.file_name;
+      return {"REPLY ERROR md5"};
+    }
+    ++s.records;
+    s.kept.push_back({s.file_name, Unscramble(s.data, cam.Setting("pk2_key"))});
+    note = "file " + s.file_name + " complete, digest matches";
+    return answer();
+  }
+  // CMD record
+  ++s.records;
+  note = "command " + std::to_string(m.payload.size()) + " bytes";
+  return answer();
 }
 
 }  // namespace kestrova::camsim

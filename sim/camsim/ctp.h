@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "config.h"
 
@@ -26,6 +27,37 @@ struct CtpAnswer {
 };
 
 CtpAnswer HandleCtp(CameraConfig& cam, const CtpRequest& req);
+
+// ---- upgrade mode (package transfer) -----------------------------------------------------
+// After a CTP "exit" the camera takes a package on its next connection: messages
+// "TAG n\r\n" + n bytes with TAG one of CMD, FILE, DATA, MD5; each is answered "REPLY ...".
+
+struct UpgradeMessage {
+  std::string tag;      // "CMD", "FILE", "DATA", "MD5"
+  std::string payload;  // the n bytes after the first line
+};
+
+// True when `buf` starts like an upgrade-mode message rather than a CTP request.
+bool LooksLikeUpgradeMessage(std::string_view buf);
+// As ParseCtpRequest, for upgrade-mode messages.
+long ParseUpgradeMessage(std::string_view buf, UpgradeMessage& out);
+
+struct UpgradeSession {
+  bool greeted = false;
+  bool in_file = false;
+  std::string file_name;
+  size_t file_size = 0;
+  std::string data;       // the file's bytes as received (scrambled)
+  int records = 0;        // files and commands accepted
+  struct Kept {
+    std::string name, content;
+  };
+  std::vector<Kept> kept;  // files whose digest matched (unscrambled when the key is known)
+};
+
+// The camera's answers ("REPLY OK", "REPLY Continue 1", "REPLY ERROR ...") to one message.
+std::vector<std::string> HandleUpgrade(const CameraConfig& cam, UpgradeSession& s,
+                                       const UpgradeMessage& m, std::string& note);
 
 // "-name value" lines of a body: the value of the first line for `name` (after the first
 // blank, as sent), or nothing.

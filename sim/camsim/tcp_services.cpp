@@ -212,8 +212,52 @@ class CtpService : public TcpService {
     return true;
   }
 
+  // One upgrade-mode message from the front of buf: 1 handled, 0 incomplete, -1 close.
+  int ServeUpgrade(int fd, const std::string& peer, std::string& buf, UpgradeSession& session) {
+    UpgradeMessage m;
+    long used = ParseUpgradeMessage(buf, m);
+    if (used == 0) return 0;
+    if (used < 0) {
+      hooks_.log("ctp cam=" + camera_ + " from=" + peer + " bad upgrade message, closing");
+      return -1;
+    }
+    buf.erase(0, size_t(used));
+    std::vector<std::string> replies;
+    std::string note;
+    bool ready = false;
+    bool exists = hooks_.with_camera(camera_, [&](CameraConfig& cam) {
+      ready = cam.Setting("upgrade_mode") == "1";
+      if (ready) replies = HandleUpgrade(cam, session, m, note);
+    });
+    if (!exists) return -1;
+    if (!ready) {
+      hooks_.log("ctp cam=" + camera_ + " from=" + peer + " upgrade message without a preceding exit");
+      SendAll(fd, "REPLY ERROR\r\n", 13);
+      return -1;
+    }
+    hooks_.log("pk2 cam=" + camera_ + " from=" + peer + " " + m.tag + " " + std::to_string(m.payload.size()) +
+               " -> " + (replies.empty() ? "-" : replies.back()) + (note.empty() ? "" : " note=" + note));
+    for (auto& k : session.kept) hooks_.keep_upload(camera_, "pk2-" + k.name, k.content);
+    session.kept.clear();
+    for (size_t i = 0; i < replies.size(); ++i) {
+      if (i > 0 && Pause(50)) return -1;  // a further answer follows "Continue" as its own segment
+      std::string r = replies[i] + "\r\n";
+      if (!SendAll(fd, r.data(), r.size())) return -1;
+    }
+    return 1;
+  }
+
   void Serve(int fd, const std::string& peer) {
     hooks_.log("ctp cam=" + camera_ + " connect from=" + peer);
+    UpgradeSession session;
+    struct Done {
+      CtpService* self;
+      UpgradeSession& s;
+      ~Done() {
+        // A package went in: the camera restarts with it once the PC hangs up.
+        if (s.records > 0 && !self->stopping_) self->hooks_.notify(self->camera_, CameraEvent::Reboot);
+      }
+    } done{this, session};
     std::string buf;
     for (;;) {
       pollfd p[2] = {{fd, POLLIN, 0}, {wake_[0], POLLIN, 0}};
@@ -225,6 +269,12 @@ class CtpService : public TcpService {
       if (n <= 0) break;
       buf.append(chunk, size_t(n));
       for (;;) {
+        if (LooksLikeUpgradeMessage(buf)) {
+          int r = ServeUpgrade(fd, peer, buf, session);
+          if (r < 0) return;
+          if (r == 0) break;
+          continue;
+        }
         CtpRequest req;
         long used = ParseCtpRequest(buf, req);
         if (used == 0) break;

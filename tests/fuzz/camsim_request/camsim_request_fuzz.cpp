@@ -44,8 +44,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     case 5: {
       // A CTP byte stream: every request in it, as a connection would take them.
       CameraConfig cam = Camera(5);
+      cam.extra["pk2_key"] = "0102030405060708";
       std::string buf = text;
+      UpgradeSession session;
       for (int i = 0; i < 64; ++i) {
+        if (LooksLikeUpgradeMessage(buf)) {
+          UpgradeMessage m;
+          long used = ParseUpgradeMessage(buf, m);
+          if (used <= 0) break;
+          buf.erase(0, size_t(used));
+          std::string note;
+          cam.extra["upgrade_mode"] = "1";
+          (void)HandleUpgrade(cam, session, m, note);
+          continue;
+        }
         CtpRequest req;
         long used = ParseCtpRequest(buf, req);
         if (used <= 0) break;

@@ -80,6 +80,14 @@ oray_status = 2
 scan1 = Office|00:11:22:33:44:55|1|0|2|2|78
 scan2 = Cafe|00:11:22:33:44:66|0|0|0|0|41
 restart_ms = 300
+pk2_key = 0102030405060708
+
+[cont5]
+family = 5
+mac = 00:21:6B:10:20:33
+ip = 10.1.0.11
+pwd = vemra
+pk2_reply = continue
 
 [slow5]
 family = 5
@@ -311,6 +319,89 @@ TEST_F(CamsimControl, CtpRestartDropsTheConnectionAndComesBack) {
   ASSERT_TRUE(again.connected());
   again.Send(Req("keepalive", ""));
   EXPECT_EQ(again.ReadReply(), "CTP/1.0 200 OK\r\nContent-Length:2\r\n\r\n\r\n");
+}
+
+std::string Hex(const std::string& hex) {
+  std::string out;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(char(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  return out;
+}
+
+// Logs in and leaves the current mode, as the package transfer does on its first connection.
+void EnterUpgradeMode(uint16_t port) {
+  TcpConn c(port);
+  ASSERT_TRUE(c.connected());
+  c.Send(Req("cfgusr", "-login admin:vemra\r\n"));
+  ASSERT_NE(c.ReadReply().find("200 OK"), std::string::npos);
+  c.Send("CMD exit CTP/1.0\r\n");
+  ASSERT_NE(c.ReadReply().find("200"), std::string::npos);
+}
+
+// Reads one upgrade-mode answer line.
+std::string Answer(TcpConn& c) { return c.ReadLine(); }
+
+TEST_F(CamsimControl, PackageTransferIsCheckedKeptAndFollowedByARestart) {
+  EnterUpgradeMode(Ctp("f5cam"));
+  {
+  TcpConn c(Ctp("f5cam"));
+  ASSERT_TRUE(c.connected());
+  c.Send("CMD 10\r\necho hello");
+  EXPECT_EQ(Answer(c), "REPLY OK\r\n");
+  std::string data;
+  for (int i = 0; i < 3000; ++i) data.push_back(char((i * 7) % 256));
+  c.Send("FILE 11\r\nfw.bin 3000");
+  EXPECT_EQ(Answer(c), "REPLY OK\r\n");
+  for (size_t off : {0, 1400, 2800}) {
+    size_t n = std::min<size_t>(1400, 3000 - off);
+    c.Send("DATA " + std::to_string(n) + "\r\n" + data.substr(off, n));
+    EXPECT_EQ(Answer(c), "REPLY OK\r\n");
+  }
+  c.Send("MD5 16\r\n" + Hex("957a5bf1626328596e72a93e8ca010ad"));
+  EXPECT_EQ(Answer(c), "REPLY OK\r\n");
+  // An empty file: the digest of no data.
+  c.Send("FILE 9\r\nempty.x 0");
+  EXPECT_EQ(Answer(c), "REPLY OK\r\n");
+  c.Send("MD5 16\r\n" + Hex("d41d8cd98f00b204e9800998ecf8427e"));
+  EXPECT_EQ(Answer(c), "REPLY OK\r\n");
+  // A wrong digest is refused.
+  c.Send("FILE 7\r\nbad.x 1");
+  EXPECT_EQ(Answer(c), "REPLY OK\r\n");
+  c.Send("DATA 1\r\nZ");
+  EXPECT_EQ(Answer(c), "REPLY OK\r\n");
+  c.Send("MD5 16\r\n" + std::string(16, '\0'));
+  EXPECT_EQ(Answer(c), "REPLY ERROR md5\r\n");
+  c.Send("CMD 4\r\nabcd");
+  EXPECT_EQ(Answer(c), "REPLY OK\r\n");
+
+  ASSERT_TRUE(WaitForLog(sim, "upload cam=f5cam kind=pk2-fw.bin bytes=3000"));
+  std::ifstream kept(sim.UploadDir() + "/f5cam-pk2-fw.bin.bin", std::ios::binary);
+  std::stringstream ss;
+  ss << kept.rdbuf();
+  std::string want = data;
+  const uint8_t key[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+  for (size_t i = 0; i < want.size(); ++i) want[i] = char(uint8_t(want[i]) ^ key[i % 8]);
+  EXPECT_EQ(ss.str(), want) << "kept unscrambled with the configured key";
+
+  }  // hang up: the camera restarts with the package
+  ASSERT_TRUE(WaitForLog(sim, "camera=f5cam restarting"));
+  ASSERT_TRUE(WaitForLog(sim, "camera=f5cam up"));
+}
+
+TEST_F(CamsimControl, PackageTransferNeedsTheModeChangeAndCanAnswerContinue) {
+  {
+    TcpConn c(Ctp("cont5"));
+    ASSERT_TRUE(c.connected());
+    c.Send("CMD 10\r\necho hello");
+    EXPECT_EQ(Answer(c), "REPLY ERROR\r\n");
+    EXPECT_TRUE(c.WaitClosed());
+  }
+  EnterUpgradeMode(Ctp("cont5"));
+  TcpConn c(Ctp("cont5"));
+  c.Send("CMD 10\r\necho hello");
+  EXPECT_EQ(Answer(c), "REPLY OK\r\n");
+  c.Send("CMD 2\r\nab");
+  EXPECT_EQ(Answer(c), "REPLY Continue 1\r\n");
+  EXPECT_EQ(Answer(c), "REPLY OK\r\n");
 }
 
 TEST_F(CamsimControl, NotCtpClosesTheConnection) {

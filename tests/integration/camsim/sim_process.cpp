@@ -16,6 +16,7 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 namespace camsim_test {
 
@@ -264,6 +265,27 @@ std::string TcpConn::ReadReply(int timeout_ms) {
     ssize_t n = recv(fd_, buf, sizeof buf, 0);
     if (n <= 0) return all;
     all.append(buf, size_t(n));
+  }
+}
+
+std::string TcpConn::ReadLine(int timeout_ms) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  for (;;) {
+    auto nl = pending_.find("\r\n");
+    if (nl != std::string::npos) {
+      std::string line = pending_.substr(0, nl + 2);
+      pending_.erase(0, nl + 2);
+      return line;
+    }
+    int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(
+                       deadline - std::chrono::steady_clock::now()).count());
+    if (left <= 0) return std::exchange(pending_, std::string());
+    pollfd p{fd_, POLLIN, 0};
+    if (poll(&p, 1, left) <= 0) return std::exchange(pending_, std::string());
+    char buf[4096];
+    ssize_t n = recv(fd_, buf, sizeof buf, 0);
+    if (n <= 0) return std::exchange(pending_, std::string());
+    pending_.append(buf, size_t(n));
   }
 }
 

@@ -72,9 +72,12 @@ class TcpConn {
   std::string ReadReply(int timeout_ms = 5000);
   // True when the peer closed the connection (reads until then, bounded).
   bool WaitClosed(int timeout_ms = 5000);
+  // One line, with its CR LF; what arrived after it is kept for the next call.
+  std::string ReadLine(int timeout_ms = 5000);
 
  private:
   int fd_ = -1;
+  std::string pending_;
 };
 
 // True when a TCP connection to the port is refused right now.
