@@ -295,19 +295,23 @@ void TfrmAdv_Main::BuildLayout() {
   }
   bg->setRowStretch(row++, 1);
   {
+    // Two rows, so that the longer captions of some languages are never cut.
     auto* h = new QHBoxLayout;
     btnFill = Make<TTeButton>(tabBase, "btnFill");
     btnFill->setText(QStringLiteral("One &Key Set"));
     h->addWidget(btnFill);
+    h->addStretch(1);
+    bg->addLayout(h, row++, 0, 1, 4);
+    auto* h2 = new QHBoxLayout;
     BtnPortMap = Make<TTeButton>(tabBase, "BtnPortMap");
     BtnPortMap->setText(QStringLiteral("&Set port mapping"));
-    h->addWidget(BtnPortMap);
-    h->addStretch(1);
+    h2->addWidget(BtnPortMap);
+    h2->addStretch(1);
     btnApply = Make<TTeButton>(tabBase, "btnApply");
     btnApply->setText(QStringLiteral("&Apply"));
     btnApply->setEnabled(false);
-    h->addWidget(btnApply);
-    bg->addLayout(h, row++, 0, 1, 4);
+    h2->addWidget(btnApply);
+    bg->addLayout(h2, row++, 0, 1, 4);
   }
   bg->setColumnStretch(1, 1);
   bg->setColumnStretch(3, 1);

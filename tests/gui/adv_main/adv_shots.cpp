@@ -1,5 +1,6 @@
 // Renders the main window showing the advanced window with cameras listed:
-//   kestrova_adv_shots <output folder>   gives adv_main_list_en.png
+//   kestrova_adv_shots <output folder> [languages]   gives adv_main_list_<code>.png
+// (languages: comma-separated codes, default "en").
 // Discovery stays off (offscreen); the cameras are handed to the engine as its receive paths do.
 #include <QApplication>
 #include <QDir>
@@ -18,30 +19,34 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
   QDir().mkpath(out);
-  kestrova::testing::TempFolders folders;
-  kestrova::testing::TempFolders::Write(folders.UserDir() / "option.ini",
-                                        "[Global]\r\nlan=en\r\n[DevFind]\r\nadvmode=1\r\n");
-  kestrova::TfrmMain w;
-  w.show();
-  auto* adv = static_cast<kestrova::TfrmAdv_Main*>(w.ShowPage(QStringLiteral("TfrmAdv_Main")));
-  if (!adv) return 1;
-  kestrova::TNET_CARD pc;
-  pc.Desc = "eth0";
-  pc.IP = "192.168.1.5";
-  pc.NetMask = "255.255.255.0";
-  pc.Gateway = "192.168.1.1";
-  adv->SetNetCards({pc});
-  auto cams = kestrova::testing::SampleCameras();
-  cams.push_back(kestrova::testing::SampleCamera(8, "0011aabbccdd", "Yard", "192.168.1.50", 88));
-  cams.push_back(kestrova::testing::SampleCamera(2, "ID0000000002", "Hall", "10.1.1.77"));
-  for (const auto& d : cams) adv->Engine().PostRecord(d);
-  adv->Engine().ProcessPending();
-  QApplication::processEvents();
-  const QString file = QDir(out).filePath(QStringLiteral("adv_main_list_en.png"));
-  if (!w.grab().save(file)) {
-    std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
-    return 1;
+  const QStringList langs = (argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("en")).split(',');
+  for (const QString& lang : langs) {
+    const std::string code = lang.toStdString();
+    kestrova::testing::TempFolders folders;
+    kestrova::testing::TempFolders::Write(folders.UserDir() / "option.ini",
+                                          "[Global]\r\nlan=" + code + "\r\n[DevFind]\r\nadvmode=1\r\n");
+    kestrova::TfrmMain w;
+    w.show();
+    auto* adv = static_cast<kestrova::TfrmAdv_Main*>(w.ShowPage(QStringLiteral("TfrmAdv_Main")));
+    if (!adv) return 1;
+    kestrova::TNET_CARD pc;
+    pc.Desc = "eth0";
+    pc.IP = "192.168.1.5";
+    pc.NetMask = "255.255.255.0";
+    pc.Gateway = "192.168.1.1";
+    adv->SetNetCards({pc});
+    auto cams = kestrova::testing::SampleCameras();
+    cams.push_back(kestrova::testing::SampleCamera(8, "0011aabbccdd", "Yard", "192.168.1.50", 88));
+    cams.push_back(kestrova::testing::SampleCamera(2, "ID0000000002", "Hall", "10.1.1.77"));
+    for (const auto& d : cams) adv->Engine().PostRecord(d);
+    adv->Engine().ProcessPending();
+    QApplication::processEvents();
+    const QString file = QDir(out).filePath(QStringLiteral("adv_main_list_%1.png").arg(QString::fromStdString(code)));
+    if (!w.grab().save(file)) {
+      std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+      return 1;
+    }
+    std::printf("%s\n", qPrintable(file));
   }
-  std::printf("%s\n", qPrintable(file));
   return 0;
 }
