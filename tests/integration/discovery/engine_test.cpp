@@ -179,6 +179,48 @@ TEST_F(EngineTest, OneRoundFindsEveryFamilyWithEveryFieldAndSortsByAddress) {
   EXPECT_EQ(engine->Round(), 1);
 }
 
+TEST_F(EngineTest, EveryRequestLeavesFromItsSocketForItsPortAndImagiaQueryEveryThirdRound) {
+  FakeCamera uicam([](const Bytes&) { return std::vector<Bytes>{}; });
+  FakeCamera sq610([](const Bytes&) { return std::vector<Bytes>{}; });
+  cfg.uicamPort = uicam.port();
+  cfg.sq610Port = sq610.port();
+  MakeEngine();
+  const auto from = [&](DiscoverySocket s) { return engine->LocalPort(s); };
+  for (int i = 0; i < 7; ++i) engine->Tick();  // rounds 0..6
+  const std::vector<FakeCamera*> all{&f2, &f5, &f8, &f9, &uicam, &sq610};
+  ASSERT_TRUE(testing::PumpUntil(*engine, all, [&] {
+    return uicam.Requests().size() == 7 && sq610.Requests().size() == 7 && f5.Requests().size() == 7 &&
+           f2.Requests().size() == 10;
+  }));
+  // Family 2 and "IMAGIAQUERY,0" share the camera port; the query only on rounds 0, 3 and 6.
+  int imagia = 0, search2 = 0;
+  const auto q2 = f2.Requests();
+  const auto s2 = f2.Senders();
+  const std::string imagiaText = "IMAGIAQUERY,0";
+  for (size_t i = 0; i < q2.size(); ++i) {
+    if (q2[i] == Bytes(imagiaText.begin(), imagiaText.end())) {
+      ++imagia;
+      EXPECT_EQ(s2[i], from(DiscoverySocket::IdUDPServer1));
+    } else {
+      ++search2;
+      EXPECT_EQ(q2[i].size(), 27u);
+      EXPECT_EQ(s2[i], from(DiscoverySocket::IdUDPServer2));
+    }
+  }
+  EXPECT_EQ(imagia, 3);
+  EXPECT_EQ(search2, 7);
+  const std::string uicamText = "uicam query";
+  EXPECT_EQ(uicam.Requests()[0], Bytes(uicamText.begin(), uicamText.end()));
+  EXPECT_EQ(uicam.Senders()[0], from(DiscoverySocket::IdUDPServer3));
+  EXPECT_EQ(sq610.Requests()[0].size(), 256u);
+  EXPECT_EQ(sq610.Senders()[0], from(DiscoverySocket::IdUDPServer1));
+  EXPECT_EQ(f5.Senders()[0], from(DiscoverySocket::IdUDPServer4));
+  EXPECT_EQ(f8.Senders()[0], from(DiscoverySocket::IdUDPServer5));
+  // The family-8 follow-ups leave from the same socket as its search.
+  for (uint16_t p : f8.Senders()) EXPECT_EQ(p, from(DiscoverySocket::IdUDPServer5));
+  EXPECT_EQ(engine->Round(), 7);
+}
+
 TEST_F(EngineTest, Family8CameraIsAskedForInformationAndDdnsWithTheBytesOfItsAnswers) {
   MakeEngine();
   engine->Tick();

@@ -53,6 +53,7 @@ class FakeCamera {
       {
         std::lock_guard lock(mu_);
         requests_.push_back(d->data);
+        senders_.push_back(d->fromPort);
         replies = responder_(d->data);
       }
       for (const auto& r : replies) socket_.SendTo(d->fromIp, d->fromPort, r);
@@ -74,6 +75,11 @@ class FakeCamera {
     std::lock_guard lock(mu_);
     return requests_;
   }
+  // The local port each request came from, in order.
+  std::vector<uint16_t> Senders() const {
+    std::lock_guard lock(mu_);
+    return senders_;
+  }
   void SetResponder(Responder r) {
     std::lock_guard lock(mu_);
     responder_ = std::move(r);
@@ -84,6 +90,7 @@ class FakeCamera {
   Responder responder_;
   mutable std::mutex mu_;
   std::vector<Bytes> requests_;
+  std::vector<uint16_t> senders_;
   std::atomic<bool> stop_{false};
   std::thread bg_;
 };
