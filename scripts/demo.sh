@@ -82,8 +82,11 @@ if [ -z "${DISPLAY:-}" ]; then
   echo "picture of the advanced window: $SHOT"
 else
   echo "== assistant on $DISPLAY (close its window to end the demo)"
-  bash "$VLAN" pc env "${APP_ENV[@]}" XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$RUN/runtime}" \
-    DISPLAY="$DISPLAY" XAUTHORITY="${XAUTHORITY:-$HOME/.Xauthority}" QT_QPA_PLATFORM=xcb "$APP" || true
+  XAUTH=${XAUTHORITY:-}
+  if [ -z "$XAUTH" ] && [ -n "${SUDO_USER:-}" ]; then XAUTH=$(getent passwd "$SUDO_USER" | cut -d: -f6)/.Xauthority; fi
+  [ -n "$XAUTH" ] || XAUTH=$HOME/.Xauthority
+  bash "$VLAN" pc env "${APP_ENV[@]}" XDG_RUNTIME_DIR="$RUN/runtime" \
+    DISPLAY="$DISPLAY" XAUTHORITY="$XAUTH" QT_QPA_PLATFORM=xcb "$APP" || true
 fi
 
 echo "== cameras found from the PC side (kestrova-cli discover)"

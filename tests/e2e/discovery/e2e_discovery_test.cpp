@@ -15,6 +15,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTreeWidget>
 
 #include <chrono>
@@ -433,6 +434,9 @@ TEST_F(DiscoveryE2E, AdvancedWindowInThePcNamespaceListsEveryFamily) {
   EXPECT_EQ(rows.join("\n").toStdString(),
             "E|Garage|192.168.0.102\nH|客厅摄像机|192.168.0.103\nT|Office|192.168.0.104\nF|Porch|192.168.1.88");
   EXPECT_EQ(w.findChild<QLabel*>("lblDevNum")->text().toStdString(), "Count:4");
+  // The PC group shows the PC's own adapter of the LAN.
+  EXPECT_EQ(w.findChild<QLineEdit*>("edCurIP")->text().toStdString(), "192.168.0.10");
+  EXPECT_EQ(w.findChild<QLineEdit*>("edCurSubmask")->text().toStdString(), "255.255.255.0");
   EXPECT_FALSE(w.findChild<QWidget*>("plInfo")->isVisible());
   const char* shot = std::getenv("KESTROVA_E2E_SHOT");
   if (shot) w.grab().save(QString::fromLocal8Bit(shot));
