@@ -1,10 +1,11 @@
 // Renders the main window showing the advanced window with cameras listed:
-//   kestrova_adv_shots <output folder> [languages]   gives adv_main_list_<code>.png
-// (languages: comma-separated codes, default "en").
+//   kestrova_adv_shots <output folder> [languages]   gives adv_main_list_<code>.png and
+// adv_main_other_<code>.png (the second tab) (languages: comma-separated codes, default "en").
 // Discovery stays off (offscreen); the cameras are handed to the engine as its receive paths do.
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
+#include <QTabWidget>
 #include <QTreeWidget>
 
 #include <cstdio>
@@ -47,6 +48,15 @@ int main(int argc, char** argv) {
       return 1;
     }
     std::printf("%s\n", qPrintable(file));
+    auto* tabs = adv->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+    if (tabs) {
+      tabs->setCurrentIndex(1);
+      QApplication::processEvents();
+      const QString other =
+          QDir(out).filePath(QStringLiteral("adv_main_other_%1.png").arg(QString::fromStdString(code)));
+      if (!w.grab().save(other)) return 1;
+      std::printf("%s\n", qPrintable(other));
+    }
   }
   return 0;
 }
