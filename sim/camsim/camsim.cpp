@@ -621,9 +621,9 @@ void Simulator::RunTimers() {
         c.offline = false;
         c.live.extra.erase("upgrade_mode");  // a restart ends the upgrade mode
       }
-      log_.Line("camera=" + c.configured.section + " up");
       Moved(c);  // a factory reset may have brought back another address
       if (!c.web && !c.ctp) StartServices(c, false);
+      log_.Line("camera=" + c.configured.section + " up");  // after its servers listen again
     }
   }
 }
