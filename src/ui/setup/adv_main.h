@@ -9,6 +9,12 @@
 // Where the engine really broadcasts is chosen by KESTROVA_DISCOVERY: "live" starts it,
 // "off" keeps it stopped. Unset, it starts except in offscreen runs (tests, screenshots),
 // which must never broadcast on the machine's network.
+//
+// The window's list adapter holds the device list's change callback and the engine's merge
+// callback; other readers of the list (the easy-mode device page) read it on their own timer.
+//
+// KESTROVA_SCREENSHOT=file saves a picture of the top-level window after
+// KESTROVA_SCREENSHOT_DELAY_MS (default 4000); KESTROVA_SCREENSHOT_QUIT=1 then ends the program.
 #pragma once
 
 #include <functional>
