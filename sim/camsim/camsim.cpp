@@ -219,6 +219,15 @@ Simulator::Camera* Simulator::Find(const std::string& section) {
   return nullptr;
 }
 
+// The camera's own socket, else the family's shared one; -1 when neither exists.
+int Simulator::SocketFor(const std::string& camera, int family) {
+  Camera* c = Find(camera);
+  if (c && c->sock >= 0) return c->sock;
+  for (auto& s : shared_)
+    if (s.family == family) return s.sock;
+  return -1;
+}
+
 uint16_t Simulator::ServicePort(int family) const {
   auto it = opt_.ports.find(family);
   if (it != opt_.ports.end()) return uint16_t(it->second);
@@ -502,14 +511,11 @@ void Simulator::HandleFor(Camera& cam, const sockaddr_in& from, const uint8_t* d
 
   sockaddr_in to = from;
   if (!loopback_ && !unicast) to.sin_addr.s_addr = htonl(INADDR_BROADCAST);
-  int sock = cam.sock;
-  if (sock < 0)
-    for (auto& s : shared_)
-      if (s.family == family) sock = s.sock;
+  int sock = SocketFor(section, family);
   for (auto& r : o.replies) {
     std::string what = "cam=" + section + " kind=" + r.kind;
     if (o.delay_ms > 0)
-      pending_.push_back(Pending{NowMs() + o.delay_ms, sock, to, std::move(r.bytes), what});
+      pending_.push_back(Pending{NowMs() + o.delay_ms, section, family, to, std::move(r.bytes), what});
     else
       Send(sock, to, r.bytes, what);
   }
@@ -572,8 +578,10 @@ void Simulator::FlushPending() {
   long long now = NowMs();
   std::vector<Pending> later;
   for (auto& p : pending_) {
-    if (p.due_ms <= now)
-      Send(p.sock, p.to, p.bytes, p.what);
+    if (p.due_ms <= now) {
+      int sock = SocketFor(p.camera, p.family);
+      if (sock >= 0) Send(sock, p.to, p.bytes, p.what);
+    }
     else
       later.push_back(std::move(p));
   }

@@ -72,9 +72,10 @@ class Simulator {
     int sock = -1;
     uint16_t port = 0;
   };
-  struct Pending {
+  struct Pending {  // a slow camera's answer, sent from the camera's socket of the moment
     long long due_ms;
-    int sock;
+    std::string camera;
+    int family;
     sockaddr_in to;
     std::vector<uint8_t> bytes;
     std::string what;
@@ -99,6 +100,7 @@ class Simulator {
   void DumpState();
   void Emit(const std::string& line);
   uint16_t ServicePort(int family) const;
+  int SocketFor(const std::string& camera, int family);
   bool IsOwnEndpoint(const sockaddr_in& a) const;
   Camera* Find(const std::string& section);
   long long NextTimer() const;
