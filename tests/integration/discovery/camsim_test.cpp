@@ -1,0 +1,171 @@
+// The engine against the camera simulator on loopback (no root needed): one camera of each
+// UDP family, answering by unicast to the engine's sockets.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "integration/discovery/fake_cameras.h"
+
+namespace kestrova {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kConfig = R"([porch]
+family = 2
+identity = MOI0A1B2C3D4
+name = Porch
+version = 1.2.3.4:5.6.7.8
+ip = 192.168.1.88
+mask = 255.255.255.0
+gateway = 192.168.1.1
+dns1 = 192.168.1.1
+http_port = 80
+body_len = 64
+
+[garage]
+family = 5
+mac = 00:21:6B:10:20:30
+sn = CTP5000123
+name = Garage
+ip = 192.168.0.102
+mask = 255.255.255.0
+http_port = 81
+
+[livingroom]
+family = 8
+mac = 00:1e:2f:40:50:60
+sn = 0a0b0c0d0e0f10
+name = Living room
+version = V3.1.0
+ip = 192.168.0.103
+mask = 255.255.255.0
+data_port = 9000
+ddns_server = ddns.example.net:9000
+ddns_user = h8c0003
+ddns_pwd = secret8
+
+[office]
+family = 9
+mac = 00:1A:2B:3C:4D:5E
+sn = T9D0004
+name = Office
+ip = 192.168.0.104
+mask = 255.255.255.0
+http_port = 8080
+dhcp = 1
+
+[broken]
+family = 5
+mac = 00:21:6B:10:20:31
+name = Broken
+ip = 192.168.0.105
+fault = oversized
+)";
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+class Simulator {
+ public:
+  Simulator() {
+    std::string tmpl = (fs::temp_directory_path() / "kestrova-sim-XXXXXX").string();
+    if (::mkdtemp(tmpl.data())) dir_ = tmpl;
+    std::ofstream(dir_ / "cams.conf") << kConfig;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      const int out = ::open((dir_ / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(out, 1);
+      ::dup2(out, 2);
+      ::execl(KESTROVA_CAMSIM_PATH, KESTROVA_CAMSIM_PATH, "--config", (dir_ / "cams.conf").c_str(), "--bind",
+              "127.0.0.1", "--port", "f2=0", "--port", "f5=0", "--port", "f8=0", "--port", "f9=0", "--log",
+              (dir_ / "log").c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (ReadAll(dir_ / "out").find("camsim: ready") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const std::string out = ReadAll(dir_ / "out");
+    static const std::regex line(R"(camsim: udp (f\d) 127\.0\.0\.1:(\d+))");
+    for (std::sregex_iterator it(out.begin(), out.end(), line), end; it != end; ++it)
+      ports_[(*it)[1]] = uint16_t(std::stoi((*it)[2]));
+  }
+  ~Simulator() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+      int st;
+      ::waitpid(pid_, &st, 0);
+    }
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+  bool Ready() const { return ports_.size() == 4; }
+  uint16_t Port(const std::string& f) const { return ports_.at(f); }
+  std::string Output() const { return ReadAll(dir_ / "out"); }
+
+ private:
+  fs::path dir_;
+  pid_t pid_ = -1;
+  std::map<std::string, uint16_t> ports_;
+};
+
+TEST(EngineWithSimulator, EveryFamilyIsFoundAndTheOversizedAnswerDropped) {
+  Simulator sim;
+  ASSERT_TRUE(sim.Ready()) << sim.Output();
+  DiscoveryConfig cfg = testing::LoopbackConfig();
+  cfg.family2Port = sim.Port("f2");
+  cfg.family5Port = sim.Port("f5");
+  cfg.family8Port = sim.Port("f8");
+  cfg.family9Port = sim.Port("f9");
+  DiscoveryEngine engine(cfg);
+  ASSERT_TRUE(engine.Start());
+  engine.Tick();
+  const DeviceList& list = engine.List();
+  ASSERT_TRUE(testing::PumpUntil(engine, {}, [&] {
+    const TDevInfo* h = list.FindDevByMAC("001e2f405060");
+    return list.Count() == 4 && h && h->DDnsPwd == "secret8" && engine.Stats().oversized >= 1;
+  })) << list.Count();
+
+  const TDevInfo* f2 = list.FindDevByMAC("MOI0A1B2C3D4");
+  ASSERT_NE(f2, nullptr);
+  EXPECT_EQ(f2->Name, "Porch");
+  EXPECT_EQ(f2->Version, "1.2.3.4:5.6.7.8");
+  EXPECT_EQ(f2->IPMode, 2);  // body length 64: no DHCP byte
+  EXPECT_EQ(f2->DDnsServer, "");
+  const TDevInfo* f5 = list.FindDevByMAC("00216B102030");
+  ASSERT_NE(f5, nullptr);
+  EXPECT_EQ(f5->HttpPort, 81);
+  EXPECT_EQ(f5->SN, "CTP5000123");
+  const TDevInfo* f8 = list.FindDevByMAC("001e2f405060");
+  ASSERT_NE(f8, nullptr);
+  EXPECT_EQ(f8->DataPort, 9000);
+  EXPECT_EQ(f8->Version, "V3.1.0");
+  EXPECT_EQ(f8->DDnsUser, "h8c0003");
+  const TDevInfo* f9 = list.FindDevByMAC("00:1A:2B:3C:4D:5E");
+  ASSERT_NE(f9, nullptr);
+  EXPECT_EQ(f9->HttpPort, 8080);
+  EXPECT_EQ(f9->IPMode, 1);
+  EXPECT_EQ(list.FindDevByMAC("00216B102031"), nullptr);  // its answer was too long
+  std::vector<std::string> ips;
+  for (int r = 0; r < list.Count(); ++r) ips.push_back(list.DeviceAt(r).IP);
+  EXPECT_EQ(ips, (std::vector<std::string>{"192.168.0.102", "192.168.0.103", "192.168.0.104", "192.168.1.88"}));
+}
+
+}  // namespace
+}  // namespace kestrova
