@@ -4,7 +4,9 @@
 #include <signal.h>
 
 #include <cstring>
+#include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 
 #include "sim_process.h"
@@ -616,6 +618,45 @@ TEST(CamsimRepeat, RepeatedSectionGivesCamerasOfTheirOwn) {
     ASSERT_TRUE(r);
     EXPECT_EQ(AsText(Slice(*r, 23, 13)), id);
   }
+}
+
+}  // namespace
+
+namespace {
+
+std::string ReadExample(const std::string& name) {
+  std::ifstream f(std::string(KESTROVA_SOURCE_DIR) + "/sim/camsim/examples/" + name, std::ios::binary);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  return ss.str();
+}
+
+TEST(CamsimExamples, ExampleConfigurationsLoadAndEveryFamilyAnswers) {
+  {
+    SimProcess faulty;
+    ASSERT_TRUE(faulty.Start(ReadExample("lan.conf") + "\n" + ReadExample("faults.conf"))) << faulty.output;
+  }
+  SimProcess sim;
+  ASSERT_TRUE(sim.Start(ReadExample("lan.conf"))) << sim.output;
+  Peer pc;
+  // lan.conf has one camera of each family; its Chinese name arrives as UTF-8.
+  pc.SendTo(sim.Port(8), kF8Search);
+  auto r8 = pc.Receive();
+  ASSERT_TRUE(r8);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(r8->data()) + 12 + 104),
+            "\xE5\xAE\xA2\xE5\x8E\x85\xE6\x91\x84\xE5\x83\x8F\xE6\x9C\xBA");  // 客厅摄像机
+  pc.SendTo(sim.Port(2), kF2Search);
+  auto r2 = pc.Receive();
+  ASSERT_TRUE(r2);
+  EXPECT_EQ(Slice(*r2, 57, 4), B({192, 168, 1, 88})) << "the camera in another subnet";
+  pc.SendTo(sim.Port(5), kF5Search);
+  auto r5 = pc.Receive();
+  ASSERT_TRUE(r5);
+  EXPECT_EQ(AsText(Slice(*r5, 0, 5)), "REPLY");
+  pc.SendTo(sim.Port(9), kF9Search);
+  auto r9 = pc.Receive();
+  ASSERT_TRUE(r9);
+  EXPECT_EQ(r9->size(), 516u);
 }
 
 }  // namespace
