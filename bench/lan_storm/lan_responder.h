@@ -69,9 +69,6 @@ struct ResponderCounts {
     return f2Replies + f5Replies + f8Answers + f8InfoReplies + f8DdnsReplies;
   }
   uint64_t RepliesSent() const { return RepliesToDiscoverySockets() + f9Answers; }
-  uint64_t Requests() const {
-    return f2Searches + f5Searches + f8Searches + f9Searches + f8InfoRequests + f8DdnsRequests;
-  }
 };
 
 class LanResponder {

@@ -106,7 +106,6 @@ StormResult RunStorm(const StormParams& p) {
     return res;
   }
   {
-    std::set<uint16_t> ports;
     for (int fd : eng.fds()) {
       int v = 0;
       socklen_t len = sizeof v;
