@@ -245,6 +245,20 @@ CgiAnswer HandleCgi(CameraConfig& cam, const CgiRequest& req) {
                "</body></html>\r\n";
       return a;
     }
+    if (req.path == "/oem.txt") {
+      // The small text file the vendor's service fetches to see whether the camera can be
+      // reached from outside; no login, but a broken web server cannot serve it either.
+      if (cam.Has(Fault::Hang)) {
+        CgiAnswer a;
+        a.hang = true;
+        a.note = "hang";
+        return a;
+      }
+      if (cam.Has(Fault::HttpError)) return ErrorPage(500, "Internal Server Error");
+      CgiAnswer a;
+      a.body = cam.Setting("oem_text", "oem=" + cam.name) + "\r\n";
+      return a;
+    }
     return ErrorPage(404, "Not Found");
   }
   if (cam.Has(Fault::Hang)) {

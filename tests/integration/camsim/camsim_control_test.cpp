@@ -153,6 +153,11 @@ TEST_F(CamsimControl, EachFamilyServesItsOwnPathsAndCredentialStyles) {
       {"f8cam", "/get_params.cgi?user=admin&pwd=nope", "Authorization: Basic YWRtaW46d3Jvbmc=\r\n", 401, "Auth Failed"},
       // an error page is still a reply
       {"broken9", "/get_params.cgi?user=admin&pwd=", "", 500, "500 Internal Server Error"},
+      // the reachability file: no login on any family's web server, not from a broken one
+      {"f9cam", "/oem.txt", "", 200, "oem=Office\r\n"},
+      {"f2cam", "/oem.txt", "", 200, "oem=Porch\r\n"},
+      {"f8cam", "/oem.txt?x=1", "", 200, "oem="},
+      {"broken9", "/oem.txt", "", 500, "500 Internal Server Error"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.cam) + " " + c.target);
