@@ -9,7 +9,9 @@
 # datagram (the limited broadcast to 255.255.255.255 included) stays on the bridge.
 #
 # Usage (as root):
-#   vlan.sh up                  build the LAN (idempotent)
+#   vlan.sh up [--vendor]       build the LAN (idempotent); --vendor: also what "vendor" adds
+#   vlan.sh vendor [ADDR/LEN]   add the vendor-service namespace kv-vendor (default
+#                               203.0.113.10/24) and name the service hosts on the PC side
 #   vlan.sh down                remove everything it built (idempotent)
 #   vlan.sh status              show namespaces, links, addresses and routes
 #   vlan.sh pc  CMD [ARGS...]   run a command inside the PC namespace
@@ -17,12 +19,16 @@
 #   vlan.sh exec NS CMD [...]   run a command inside any namespace of the LAN (pc, cam, lan, ...)
 #   vlan.sh join NAME ADDR/LEN  add one more host namespace kv-NAME (e.g. router, vendor)
 #   vlan.sh addr NS add|del ADDR/LEN   add or remove an address on NS's eth0
+#   vlan.sh lockfile            print the path of this LAN's lock
 #
 # Environment:
 #   KV_PC_ADDR    PC address (default 192.168.0.10/24)
 #   KV_CAM_ADDRS  camera addresses, blank-separated (default: those of sim/camsim/examples/lan.conf)
-#   KV_PREFIX     namespace name prefix (default kv): a test can build a LAN of its own, e.g.
-#                 KV_PREFIX=kvt1 gives kvt1-lan, kvt1-pc, kvt1-cam, next to a running kv-* LAN
+#   KV_VENDOR_ADDR  vendor-service address (default 203.0.113.10/24)
+#   KV_PREFIX     namespace name prefix (default kv; letters, digits, '_'): a test can build a LAN
+#                 of its own, e.g. KV_PREFIX=kvt1 gives kvt1-lan, kvt1-pc, kvt1-cam, next to kv-*
+#   KV_LOCK_FD    a descriptor on which the caller already holds this LAN's lock (see lockfile)
+#   KV_LOCK_WAIT  seconds to wait for the lock (default 300)
 set -euo pipefail
 
 PREFIX=${KV_PREFIX:-kv}
@@ -30,8 +36,33 @@ LAN_NS=${PREFIX}-lan
 BRIDGE=br0
 KV_PC_ADDR=${KV_PC_ADDR:-192.168.0.10/24}
 KV_CAM_ADDRS=${KV_CAM_ADDRS:-192.168.0.102/24 192.168.0.103/24 192.168.0.104/24 192.168.1.88/24}
+KV_VENDOR_ADDR=${KV_VENDOR_ADDR:-203.0.113.10/24}
+LOCK_FILE=/tmp/kestrova-vlan-${PREFIX}.lock
+HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+DEPLOYMENT_H=$HERE/../../src/core/config/deployment.h
+# First line of every file this script writes below /etc/netns: down removes only those.
+MARK="# written by tools/vlan/vlan.sh for the virtual LAN ${PREFIX}"
 
 die() { echo "vlan.sh: $*" >&2; exit 1; }
+
+# The prefix ends up in namespace names, paths and a grep pattern; a '-' in it would let one
+# LAN's "down" match another LAN's namespaces (kv-x-pc starts with kv-).
+[[ $PREFIX =~ ^[A-Za-z0-9_]{1,24}$ ]] || die "KV_PREFIX must be 1-24 letters, digits or '_'"
+
+# Every command that changes the LAN holds this LAN's lock until it ends, so two users of the
+# same prefix never build and tear down at the same time. A caller that holds the lock for a
+# whole session (a test) passes the descriptor it holds it on in KV_LOCK_FD; locking that same
+# open file again succeeds at once.
+lan_lock() {
+  command -v flock >/dev/null || die "flock (util-linux) is missing"
+  local wait=${KV_LOCK_WAIT:-300} fd
+  if [[ ${KV_LOCK_FD:-} =~ ^[0-9]+$ ]] && [ "$(readlink "/proc/$$/fd/$KV_LOCK_FD" 2>/dev/null)" = "$LOCK_FILE" ]; then
+    fd=$KV_LOCK_FD
+  else
+    exec {fd}>>"$LOCK_FILE"
+  fi
+  flock -w "$wait" "$fd" || die "virtual LAN ${PREFIX} is busy (lock $LOCK_FILE held for ${wait} s)"
+}
 
 need_root() {
   [ "$(id -u)" = 0 ] || die "must run as root"
@@ -85,6 +116,14 @@ attach_host() {
 
 cmd_up() {
   need_root
+  local vendor=0
+  while [ $# -gt 0 ]; do
+    case $1 in
+      --vendor) vendor=1 ;;
+      *) die "usage: vlan.sh up [--vendor]" ;;
+    esac
+    shift
+  done
   make_ns "$LAN_NS"
   if ! ip -n "$LAN_NS" link show "$BRIDGE" >/dev/null 2>&1; then
     ip -n "$LAN_NS" link add "$BRIDGE" type bridge
@@ -99,6 +138,73 @@ cmd_up() {
   attach_host cam $KV_CAM_ADDRS
   # Let the camera side send from any of its addresses at once after they are added.
   ip netns exec ${PREFIX}-cam sh -c 'echo 1 > /proc/sys/net/ipv4/ip_nonlocal_bind' 2>/dev/null || true
+  [ $vendor = 0 ] || vendor_up "$KV_VENDOR_ADDR"
+}
+
+# The host names the assistant sends its vendor requests to: the DDNS service host, the check
+# host of an outer address under the default domain, and the download site's host.
+vendor_names() {
+  [ -r "$DEPLOYMENT_H" ] || die "cannot read $DEPLOYMENT_H (the service host names)"
+  local service label suffix site
+  service=$(sed -n 's/.*kDdnsServiceHost = "\([^"]*\)".*/\1/p' "$DEPLOYMENT_H")
+  label=$(sed -n 's/.*kOuterCheckHostLabel = "\([^"]*\)".*/\1/p' "$DEPLOYMENT_H")
+  suffix=$(sed -n 's/.*kDefaultDdnsDomainSuffix = "\([^"]*\)".*/\1/p' "$DEPLOYMENT_H")
+  site=$(sed -n 's/.*kDownloadSite = "\([^"]*\)".*/\1/p' "$DEPLOYMENT_H")
+  site=${site#*://}; site=${site%%/*}; site=${site%%:*}
+  local n out=()
+  for n in "$service" "$label$suffix" "$site"; do
+    [[ $n =~ ^[A-Za-z0-9][A-Za-z0-9.-]*$ ]] || die "unexpected service host name '$n' in $DEPLOYMENT_H"
+    out+=("$n")
+  done
+  echo "${out[*]}"
+}
+
+# Writes one file below /etc/netns/NS (ip netns exec binds it over /etc/FILE inside NS).
+netns_file() {
+  local ns=$1 file=$2 text=$3 dir=/etc/netns/$1
+  mkdir -p "$dir"
+  if [ -e "$dir/$file" ] && ! head -n 1 "$dir/$file" | grep -qxF "$MARK"; then
+    die "$dir/$file was not written by vlan.sh; leaving it alone"
+  fi
+  printf '%s\n%s' "$MARK" "$text" > "$dir/$file.tmp"
+  mv -f "$dir/$file.tmp" "$dir/$file"
+}
+
+# The vendor's service in a namespace of its own on the bridge, at a "public" address reached
+# on the link, and its host names in the PC namespace's hosts file. The PC namespace gets a
+# resolver file that names only its own loopback, so a name that is not in the hosts file is
+# never asked of a name server anywhere else.
+vendor_up() {
+  local addr=$1 names
+  [[ $addr =~ ^[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+/[0-9]+$ ]] || die "vendor address must be ADDR/LEN, not '$addr'"
+  names=$(vendor_names)
+  attach_host vendor "$addr"
+  netns_file "${PREFIX}-pc" hosts "127.0.0.1 localhost
+${addr%/*} $names
+"
+  netns_file "${PREFIX}-pc" resolv.conf "nameserver 127.0.0.1
+options timeout:1 attempts:1
+"
+}
+
+cmd_vendor() {
+  need_root
+  [ $# -le 1 ] || die "usage: vlan.sh vendor [ADDR/LEN]"
+  ns_exists "$LAN_NS" || cmd_up
+  vendor_up "${1:-$KV_VENDOR_ADDR}"
+}
+
+# The files below /etc/netns/<prefix>-* that carry this script's mark, and their folders once
+# empty; anything else there stays.
+remove_netns_files() {
+  local dir f
+  for dir in /etc/netns/"${PREFIX}"-*; do
+    [ -d "$dir" ] || continue
+    for f in "$dir"/hosts "$dir"/resolv.conf "$dir"/*.tmp; do
+      [ -f "$f" ] && head -n 1 "$f" | grep -qxF "$MARK" && rm -f "$f"
+    done
+    rmdir "$dir" 2>/dev/null || true
+  done
 }
 
 cmd_down() {
@@ -116,6 +222,7 @@ cmd_down() {
     fi
     ip netns del "$ns" 2>/dev/null || true
   done
+  remove_netns_files
 }
 
 cmd_status() {
@@ -166,11 +273,17 @@ cmd_join() {
   attach_host "$@"
 }
 
+usage() { sed -n '/^# Usage/,/^set -euo/p' "$0" | sed '$d' | sed 's/^# \{0,1\}//'; }
+
 main() {
-  [ $# -ge 1 ] || { sed -n '2,25p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+  [ $# -ge 1 ] || { usage; exit 2; }
   local cmd=$1; shift
   case $cmd in
-    up) cmd_up ;;
+    up|down|vendor|join|addr) need_root; lan_lock ;;
+  esac
+  case $cmd in
+    up) cmd_up "$@" ;;
+    vendor) cmd_vendor "$@" ;;
     down) cmd_down ;;
     status) cmd_status ;;
     pc) cmd_exec pc "$@" ;;
@@ -178,7 +291,8 @@ main() {
     exec) cmd_exec "$@" ;;
     addr) cmd_addr "$@" ;;
     join) cmd_join "$@" ;;
-    -h|--help|help) sed -n '2,25p' "$0" | sed 's/^# \{0,1\}//' ;;
+    lockfile) echo "$LOCK_FILE" ;;
+    -h|--help|help) usage ;;
     *) die "unknown command: $cmd" ;;
   esac
 }
