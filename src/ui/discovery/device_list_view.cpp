@@ -114,10 +114,27 @@ void TDeviceListView::OnChange(const DeviceListChange& c) {
     case DeviceListChange::DdnsUpdated:
       emit deviceDdnsUpdated(c.id);
       return;
-    case DeviceListChange::Replaced:
-      Sync();
+    case DeviceListChange::Replaced: {
+      // Move the one row from where it was to where the list put it; rebuild only when the
+      // rows and the list disagree.
+      QTreeWidgetItem* it = c.fromRow >= 0 ? view_->topLevelItem(c.fromRow) : nullptr;
+      if (it && it->data(0, kIdRole).toULongLong() == c.id && c.row >= 0 && c.row < list_->Count() &&
+          list_->IdAt(c.row) == c.id) {
+        const bool wasSelected = it->isSelected(), wasCurrent = view_->currentItem() == it;
+        const QSignalBlocker block(view_);
+        if (c.row != c.fromRow) {
+          view_->takeTopLevelItem(c.fromRow);
+          view_->insertTopLevelItem(c.row, it);
+        }
+        Fill(it, c.id, list_->DeviceAt(c.row));
+        if (wasCurrent) view_->setCurrentItem(it);
+        if (wasSelected) it->setSelected(true);
+      } else {
+        Sync();
+      }
       emit deviceReplaced(c.id);
       break;
+    }
     case DeviceListChange::Cleared: {
       const bool had = HasSelection();
       {
