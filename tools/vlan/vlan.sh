@@ -25,6 +25,7 @@
 #   KV_PC_ADDR    PC address (default 192.168.0.10/24)
 #   KV_CAM_ADDRS  camera addresses, blank-separated (default: those of sim/camsim/examples/lan.conf)
 #   KV_VENDOR_ADDR  vendor-service address (default 203.0.113.10/24)
+#   KV_VENDOR_EXTRA_NAMES  more host names for the vendor's address, blank-separated
 #   KV_PREFIX     namespace name prefix (default kv; letters, digits, '_'): a test can build a LAN
 #                 of its own, e.g. KV_PREFIX=kvt1 gives kvt1-lan, kvt1-pc, kvt1-cam, next to kv-*
 #   KV_LOCK_FD    a descriptor on which the caller already holds this LAN's lock (see lockfile)
@@ -152,8 +153,9 @@ vendor_names() {
   site=$(sed -n 's/.*kDownloadSite = "\([^"]*\)".*/\1/p' "$DEPLOYMENT_H")
   site=${site#*://}; site=${site%%/*}; site=${site%%:*}
   local n out=()
-  for n in "$service" "$label$suffix" "$site"; do
-    [[ $n =~ ^[A-Za-z0-9][A-Za-z0-9.-]*$ ]] || die "unexpected service host name '$n' in $DEPLOYMENT_H"
+  # shellcheck disable=SC2086
+  for n in "$service" "$label$suffix" "$site" ${KV_VENDOR_EXTRA_NAMES:-}; do
+    [[ $n =~ ^[A-Za-z0-9][A-Za-z0-9.-]*$ ]] || die "unusable host name '$n' (from $DEPLOYMENT_H or KV_VENDOR_EXTRA_NAMES)"
     out+=("$n")
   done
   echo "${out[*]}"
