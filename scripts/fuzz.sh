@@ -13,11 +13,11 @@ targets=$(awk '{print $1"_fuzzer"}' "$BUILD/fuzzers.txt")
 # shellcheck disable=SC2086
 cmake --build "$BUILD" -j"$(nproc)" --target $targets
 status=0
-while read -r name corpus; do
+while read -r name binary corpus; do
   [ -n "$name" ] || continue
   work=$(mktemp -d)
   echo "== $name: ${SECS}s over $corpus"
-  if ! "$BUILD/${name}_fuzzer" -max_total_time="$SECS" -timeout=10 -rss_limit_mb=2048 \
+  if ! "$binary" -max_total_time="$SECS" -timeout=10 -rss_limit_mb=2048 \
         -print_final_stats=1 "$work" "$corpus" > "$work.log" 2>&1; then
     echo "fuzzer $name FAILED"; tail -n 40 "$work.log"; status=1
   else
