@@ -2,7 +2,7 @@
 # Virtual LAN of network namespaces for the camera assistant's tests and demo.
 #
 #   kv-pc  (eth0 192.168.0.10/24) ---+
-#   kv-cam (eth0 camera addresses) --+-- br0 in kv-lan (a plain layer-2 bridge)
+#   kv-vendor (vlan.sh vendor), kv-router (vlan.sh join) ---+
 #   kv-router, kv-vendor (later)  ---+
 #
 # No namespace has a link to the host network, nothing is forwarded or translated, so every
