@@ -2,8 +2,9 @@
 # Virtual LAN of network namespaces for the camera assistant's tests and demo.
 #
 #   kv-pc  (eth0 192.168.0.10/24) ---+
-#   kv-vendor (vlan.sh vendor), kv-router (vlan.sh join) ---+
-#   kv-router, kv-vendor (later)  ---+
+#   kv-cam (eth0 camera addresses) --+-- br0 in kv-lan (a plain layer-2 bridge)
+#   kv-vendor (203.0.113.10/24) -----+   (vlan.sh vendor)
+#   kv-router, ... (vlan.sh join) ---+
 #
 # No namespace has a link to the host network, nothing is forwarded or translated, so every
 # datagram (the limited broadcast to 255.255.255.255 included) stays on the bridge.
