@@ -26,12 +26,20 @@
 #include "core/config/deployment.h"
 #include "core/setup/address_rules.h"
 #include "core/i18n/lang.h"
+#include "net/cgi/device_series.h"
 #include "net/discovery/discovery_engine.h"
+#include "net/hostnet/address_probe.h"
 #include "net/hostnet/net_cards.h"
+#include "net/http/tools.h"
+#include "net/setnet/setnet.h"
 #include "ui/app/global.h"
+#include "ui/app/lang_message_box.h"
 #include "ui/app/main_form.h"
+#include "ui/dialogs/auth_input.h"
+#include "ui/dialogs/dialog_placement.h"
 #include "ui/discovery/device_list_view.h"
 #include "ui/i18n/apply_strings.h"
+#include "ui/setup/ip_edit.h"
 #include "ui/skin/controls.h"
 
 namespace kestrova {
@@ -66,6 +74,34 @@ QLineEdit* MakeEdit(QWidget* parent, const char* name) {
   e->setReadOnly(true);
   return e;
 }
+
+QSpinBox* MakePortSpin(QWidget* parent, const char* name) {
+  auto* e = Make<QSpinBox>(parent, name);
+  e->setRange(0, 99999);  // five digits; the settings rule refuses what is not a port
+  e->setButtonSymbols(QAbstractSpinBox::NoButtons);
+  e->setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
+  return e;
+}
+
+// The factory password of the families 4 and 5 (the user name is "admin" for every family).
+constexpr char kDefaultCameraPassword[] = "vemra";
+
+std::string Trimmed(const QString& s) { return s.trimmed().toStdString(); }
+
+// A box whose text is a language string with its "%s" replaced by arg.
+int LangBoxWithArg(const std::string& textKey, const std::string& arg, const std::string& captionKey, int flags) {
+  QString text = LangText(LoadStr(textKey));
+  text.replace(QStringLiteral("%s"), Q(arg));
+  return ShowMessageBox(text, LangText(LoadStr(captionKey)), flags);
+}
+
+// Wait cursor for the lifetime of the object.
+struct WaitCursor {
+  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
 
 }  // namespace
 
@@ -117,10 +153,19 @@ void TfrmAdv_Main::Init(std::unique_ptr<DiscoveryEngine> engine, bool startDisco
   connect(btnFind, &QPushButton::clicked, this, &TfrmAdv_Main::btnFindClick);
   connect(spbExport, &QToolButton::clicked, this, &TfrmAdv_Main::spbExportClick);
   connect(spbOpen, &QToolButton::clicked, this, &TfrmAdv_Main::spbOpenClick);
-  connect(spbOpenOuterUrl, &QToolButton::clicked, this, [this] {
-    if (!edOuterUrl->text().isEmpty()) OpenAddress(edOuterUrl->text());
-  });
+  connect(spbOpenOuterUrl, &QToolButton::clicked, this, &TfrmAdv_Main::spbOpenOuterUrlClick);
+  connect(spbCheckOuterUrl, &QToolButton::clicked, this, &TfrmAdv_Main::spbCheckOuterUrlClick);
+  connect(btnApply, &QPushButton::clicked, this, &TfrmAdv_Main::btnApplyClick);
+  connect(btnFill, &QPushButton::clicked, this, &TfrmAdv_Main::btnFillClick);
+  connect(btnUpgrade, &QPushButton::clicked, this, [this] { UpgradeDevice(upgradeFamily_); });
+  // BtnPortMap: the port-mapping window is not part of this window yet; the button keeps its
+  // place and its enabling rules.
   connect(cmbIPAss, &QComboBox::currentIndexChanged, this, &TfrmAdv_Main::cmbIPAssChange);
+  // Address, mask, gateway and the two ports enable Apply; the name alone does not.
+  for (TIPEdit* e : {edIP, edSubMask, edGateway}) connect(e, &TIPEdit::changed, this, &TfrmAdv_Main::EditChanged);
+  for (QSpinBox* e : {edPort, edDataPort}) {
+    connect(e, &QSpinBox::textChanged, this, &TfrmAdv_Main::EditChanged);
+  }
   connect(edCurIP, &QLineEdit::textChanged, this,
           [this] { btnFill->setEnabled(SelectedDevice() && !edCurIP->text().isEmpty()); });
 
@@ -233,21 +278,15 @@ void TfrmAdv_Main::BuildLayout() {
   bg->setVerticalSpacing(5);
   int row = 0;
   bg->addWidget(MakeLabel(tabBase, "Label3", "Name:"), row, 0);
-  edName = MakeEdit(tabBase, "edName");
+  edName = Make<QLineEdit>(tabBase, "edName");
   edName->setMaxLength(15);
   bg->addWidget(edName, row++, 1, 1, 3);
   bg->addWidget(MakeLabel(tabBase, "Label8", "HTTP Port:"), row, 0);
-  edPort = Make<QSpinBox>(tabBase, "edPort");
-  edPort->setRange(0, 65535);
-  edPort->setReadOnly(true);
-  edPort->setButtonSymbols(QAbstractSpinBox::NoButtons);
+  edPort = MakePortSpin(tabBase, "edPort");
   bg->addWidget(edPort, row, 1);
   lblDataPort = MakeLabel(tabBase, "lblDataPort", "Data Port:");
   bg->addWidget(lblDataPort, row, 2);
-  edDataPort = Make<QSpinBox>(tabBase, "edDataPort");
-  edDataPort->setRange(0, 65535);
-  edDataPort->setReadOnly(true);
-  edDataPort->setButtonSymbols(QAbstractSpinBox::NoButtons);
+  edDataPort = MakePortSpin(tabBase, "edDataPort");
   bg->addWidget(edDataPort, row++, 3);
   lblDataPort->hide();
   edDataPort->hide();
@@ -259,15 +298,15 @@ void TfrmAdv_Main::BuildLayout() {
   cmbIPAssBak->hide();
   lblIP = MakeLabel(tabBase, "lblIP", "IP Address :");
   bg->addWidget(lblIP, row, 0);
-  edIP = MakeEdit(tabBase, "edIP");
+  edIP = Make<TIPEdit>(tabBase, "edIP");
   bg->addWidget(edIP, row++, 1, 1, 3);
   lblSubmask = MakeLabel(tabBase, "lblSubmask", "Sub Mask:");
   bg->addWidget(lblSubmask, row, 0);
-  edSubMask = MakeEdit(tabBase, "edSubMask");
+  edSubMask = Make<TIPEdit>(tabBase, "edSubMask");
   bg->addWidget(edSubMask, row++, 1, 1, 3);
   lblGateway = MakeLabel(tabBase, "lblGateway", "Gateway:");
   bg->addWidget(lblGateway, row, 0);
-  edGateway = MakeEdit(tabBase, "edGateway");
+  edGateway = Make<TIPEdit>(tabBase, "edGateway");
   bg->addWidget(edGateway, row++, 1, 1, 3);
   bg->addWidget(MakeLabel(tabBase, "Label5", "Inner URL:"), row, 0);
   {
@@ -340,11 +379,17 @@ void TfrmAdv_Main::BuildLayout() {
   og->setColumnStretch(1, 1);
 }
 
-void TfrmAdv_Main::cmbCardsChange() {
+const TNET_CARD* TfrmAdv_Main::SelectedCard() const {
   const int i = cmbCards->currentIndex();
-  const TNET_CARD* card = i >= 0 && size_t(cmbCards->itemData(i).toInt()) < cards_.size()
-                              ? &cards_[size_t(cmbCards->itemData(i).toInt())]
-                              : nullptr;
+  if (i < 0) return nullptr;
+  const int at = cmbCards->itemData(i).toInt();
+  return at >= 0 && size_t(at) < cards_.size() ? &cards_[size_t(at)] : nullptr;
+}
+
+IDeviceSeries& TfrmAdv_Main::Series() const { return series_ ? *series_ : DeviceSeries(); }
+
+void TfrmAdv_Main::cmbCardsChange() {
+  const TNET_CARD* card = SelectedCard();
   edCurIP->setText(card ? Q(card->IP) : QString());
   edCurSubmask->setText(card ? Q(card->NetMask) : QString());
   edCurGate->setText(card ? Q(card->Gateway) : QString());
@@ -482,7 +527,7 @@ void TfrmAdv_Main::cmbIPAssChange() {
                      static_cast<QWidget*>(edSubMask), static_cast<QWidget*>(lblGateway),
                      static_cast<QWidget*>(edGateway)})
     w->setVisible(visible);
-  // The address fields stay read-only until the settings editor arrives.
+  for (TIPEdit* e : {edIP, edSubMask, edGateway}) e->SetReadOnly(!st.Editable);
   if (!Filling) btnApply->setEnabled(true);
 }
 
@@ -503,6 +548,7 @@ void TfrmAdv_Main::ShowDeviceInfo() {
   SetTabsEnabled(selected);
   btnFill->setEnabled(selected && !edCurIP->text().isEmpty());
   btnApply->setEnabled(false);
+  edName->setReadOnly(false);
   if (rec) {
     const TDetailsView v = DetailsViewFor(*rec);
     cmbIPAss->clear();
@@ -510,6 +556,8 @@ void TfrmAdv_Main::ShowDeviceInfo() {
       const int bak = cmbIPAssBak->findData(mode);
       cmbIPAss->addItem(bak >= 0 ? cmbIPAssBak->itemText(bak) : QString::number(mode), mode);
     }
+    if (rec->DevType == 9) Series().SetDevice(*rec);
+    edName->setReadOnly(v.NameReadOnly);
     QPalette pal = edName->palette();
     pal.setColor(QPalette::Base, palette().color(v.NameReadOnly ? QPalette::Button : QPalette::Base));
     edName->setPalette(pal);
@@ -520,9 +568,9 @@ void TfrmAdv_Main::ShowDeviceInfo() {
     edDataPort->setValue(rec->DataPort);
     cmbIPAss->setCurrentIndex(v.ModeIndex ? *v.ModeIndex : -1);
     cmbIPAssChange();
-    edIP->setText(Q(rec->IP));
-    edSubMask->setText(Q(rec->NetMask));
-    edGateway->setText(Q(rec->Gateway));
+    edIP->SetIPString(Q(rec->IP));
+    edSubMask->SetIPString(Q(rec->NetMask));
+    edGateway->SetIPString(Q(rec->Gateway));
     lblMac->setText(Q(v.MacText));
     Label2->setVisible(v.DDnsPwdVisible);
     edDDnsPwd->setVisible(v.DDnsPwdVisible);
@@ -534,7 +582,7 @@ void TfrmAdv_Main::ShowDeviceInfo() {
     cmbIPAss->setVisible(v.ModeBoxVisible);
     Label4->setVisible(v.ModeBoxVisible);
     ShowOuterUrl(*rec);
-    for (QLineEdit* e : {edName, edIP, edSubMask, edGateway, edUrl, edOuterUrl, edDDnsPwd, edVersion}) e->home(false);
+    for (QLineEdit* e : {edName, edUrl, edOuterUrl, edDDnsPwd, edVersion}) e->home(false);
   } else {
     edName->clear();
     edUrl->clear();
@@ -542,11 +590,197 @@ void TfrmAdv_Main::ShowDeviceInfo() {
     lblMac->clear();
     edDDnsPwd->clear();
     edVersion->clear();
-    edIP->setText(QStringLiteral("0.0.0.0"));
-    edSubMask->setText(QStringLiteral("0.0.0.0"));
-    edGateway->setText(QStringLiteral("0.0.0.0"));
+    edIP->SetIP(0);
+    edSubMask->SetIP(0);
+    edGateway->SetIP(0);
   }
   Filling = false;
+}
+
+void TfrmAdv_Main::EditChanged() {
+  if (!Filling) btnApply->setEnabled(true);
+}
+
+bool TfrmAdv_Main::ReadSettings(TDevInfo& out) {
+  TPanelSettings panel;
+  panel.Name = Trimmed(edName->text());
+  panel.Port = Trimmed(edPort->text());
+  panel.DataPort = Trimmed(edDataPort->text());
+  if (cmbIPAss->currentIndex() >= 0) panel.Mode = cmbIPAss->currentData().toInt();
+  panel.IP = edIP->IPString().toStdString();
+  panel.NetMask = edSubMask->IPString().toStdString();
+  panel.Gateway = edGateway->IPString().toStdString();
+  const TReadSettingsResult r = kestrova::ReadSettings(panel, out);
+  if (r.Ok) return true;
+  LangMessageBox(r.MessageKey, "IDS_WARNING", MB_ICONWARNING);
+  (r.Focus == "edDataPort" ? edDataPort : edPort)->setFocus();
+  return false;
+}
+
+void TfrmAdv_Main::btnApplyClick() {
+  const TDevInfo* sel = SelectedDevice();
+  if (!sel) return;
+  TDevInfo rec = *sel;
+  // The address control's last octet (an empty one reads 255).
+  if (edIP->Octet(3) == 0 || edIP->Octet(3) == 255) return;
+  if (!ReadSettings(rec)) return;
+  ApplyDevice(*sel, std::move(rec));
+}
+
+bool TfrmAdv_Main::ApplyDevice(const TDevInfo& listed, TDevInfo rec) {
+  // The dialog runs an event loop in which discovery may replace or expire the entry: keep
+  // copies and the entry's id, not the list's record.
+  const TDevInfo old = listed;
+  const DeviceItemId id = listView_ ? listView_->SelectedId() : 0;
+  const int family = old.DevType;
+
+  TfrmAuthInput dlg(this);
+  dlg.SetFamily(family);
+  dlg.SetBaseAddress("http://" + old.IP + ":" + std::to_string(old.HttpPort));
+  dlg.edUser->setText(QStringLiteral("admin"));
+  dlg.edPwd->setText(family == 4 || family == 5 ? QString::fromLatin1(kDefaultCameraPassword)
+                                                : QString());
+  int answer = 0;
+  if (credentialPrompt_) {
+    answer = credentialPrompt_(dlg);
+  } else {
+    CenterOnMainWindow(&dlg);
+    answer = dlg.exec();
+  }
+  if (answer != QDialog::Accepted) return false;
+  const std::string user = Trimmed(dlg.edUser->text());
+  const std::string password = Trimmed(dlg.edPwd->text());
+
+  bool ok = false;
+  {
+    WaitCursor wait;
+    if (family == 4) {
+      rec.User = user;
+      rec.Pwd = password;
+      ok = sdkConfigure_ && sdkConfigure_(rec);
+    } else {
+      // The commands leave from the discovery sockets; family 8 from the advanced window's
+      // socket (IdUDPServer5).
+      SettingsTransport t;
+      t.Family2 = [this](uint16_t port, const std::vector<uint8_t>& b) {
+        return engine_->SendFrom(DiscoverySocket::IdUDPServer2, port, b);
+      };
+      t.Family5 = [this](uint16_t port, const std::vector<uint8_t>& b) {
+        return engine_->SendFrom(DiscoverySocket::IdUDPServer4, port, b);
+      };
+      t.Family8 = [this](uint16_t port, const std::vector<uint8_t>& b) {
+        return engine_->SendFrom(DiscoverySocket::IdUDPServer5, port, b);
+      };
+      t.Series = &Series();
+      ok = ApplySettings(old, rec, user, password, t);
+    }
+  }
+  if (!ok) return false;
+  // The camera comes back with its new settings at its next reply.
+  if (id != 0) engine_->List().Remove(id);
+  btnFindClick();
+  ShowDeviceInfo();
+  return true;
+}
+
+void TfrmAdv_Main::btnFillClick() {
+  const TDevInfo* sel = SelectedDevice();
+  if (!sel) return;
+  std::optional<int> mode;
+  if (cmbIPAss->currentIndex() >= 0) mode = cmbIPAss->currentData().toInt();
+  const std::string pre = AutoSettingPrecheck(mode);
+  if (!pre.empty()) {
+    LangMessageBox(pre, "IDS_INFORMATION", MB_ICONWARNING);
+    return;
+  }
+  if (LangMessageBox("IDS_AUTOCONFIGIPCAM", "IDS_CONFIRM", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  sel = SelectedDevice();  // the box ran an event loop
+  if (!sel) return;
+  const TDevInfo current = *sel;
+
+  TAutoSettingInput in;
+  in.SelectedMode = mode;
+  in.PcIP = Trimmed(edCurIP->text());
+  in.PcMask = Trimmed(edCurSubmask->text());
+  in.PcGateway = Trimmed(edCurGate->text());
+  in.CameraIP = edIP->Text().toStdString();
+  in.CameraNumber = CameraNumber;
+  const TAutoProposal p = ProposeAutoSetting(in, &current);
+  if (!p.Ok) {
+    LangBoxWithArg(p.MessageKey, p.MessageArg, "IDS_INFORMATION", MB_ICONINFORMATION);
+    return;
+  }
+  if (p.NeedsProbe) {
+    // Nobody else may already answer at the address the camera is about to get.
+    const TNET_CARD* card = SelectedCard();
+    TProbeResult probe;
+    if (card) {
+      WaitCursor wait;
+      probe = addressProbe_ ? addressProbe_(*card, p.Setting.IP, kAutoSettingProbeTimeoutMs)
+                            : AddressInUse(*card, p.Setting.IP, kAutoSettingProbeTimeoutMs);
+    }
+    const std::string verdict = AutoSettingProbeVerdict(p.Setting, &current, probe);
+    if (!verdict.empty()) {
+      LangBoxWithArg(verdict, p.Setting.IP, "IDS_INFORMATION", MB_ICONINFORMATION);
+      return;
+    }
+  }
+  edIP->SetIPString(Q(p.Setting.IP));
+  edPort->setValue(p.Setting.HttpPort);
+  edDataPort->setValue(p.Setting.DataPort);
+  edSubMask->SetIPString(Q(p.Setting.NetMask));
+  edGateway->SetIPString(Q(p.Setting.Gateway));
+  btnApplyClick();
+}
+
+void TfrmAdv_Main::spbOpenOuterUrlClick() {
+  if (!edOuterUrl->text().isEmpty()) OpenAddress(edOuterUrl->text());
+}
+
+void TfrmAdv_Main::spbCheckOuterUrlClick() {
+  const TDevInfo* sel = SelectedDevice();
+  if (!sel) return;
+  const TDevInfo rec = *sel;
+  remote::OuterCheckResult r;
+  {
+    WaitCursor wait;
+    remote::HttpGetFn get = httpGet_;
+    if (!get) {
+      get = [](const std::string& url, int timeoutMs) -> std::optional<std::string> {
+        THttpReply reply = TTools::HttpGet(url, {}, {}, timeoutMs);
+        if (!reply.Ok) return std::nullopt;
+        return std::move(reply.Text);
+      };
+    }
+    r = remote::CheckOuterAddress(edOuterUrl->text().toStdString(), rec.DDnsUser, rec.DDnsPwd, get,
+                                  deployment::kDdnsServiceTimeoutMs);
+  }
+  if (!r.ran) return;
+  ShowMessageBox(LangText(LoadStr(r.messageKey)) + Q(r.appendix), LangText(LoadStr("IDS_INFORMATION")),
+                 MB_ICONINFORMATION);
+}
+
+bool TfrmAdv_Main::UpgradeDevice(int family) {
+  TfrmAuthInput dlg(this);
+  dlg.SetFamily(family);
+  dlg.edUser->setText(QStringLiteral("admin"));
+  dlg.edPwd->setText(family == 5 ? QString::fromLatin1(kDefaultCameraPassword)
+                                 : QString());
+  int answer = 0;
+  if (credentialPrompt_) {
+    answer = credentialPrompt_(dlg);
+  } else {
+    CenterOnMainWindow(&dlg);
+    answer = dlg.exec();
+  }
+  if (answer != QDialog::Accepted) return false;
+  btnUpgrade->setEnabled(false);
+  const bool timerWasOn = Timer1_->isActive();
+  Timer1_->stop();
+  // The firmware upgrade window comes with its own module; until then nothing is upgraded.
+  btnUpgrade->setEnabled(true);
+  if (timerWasOn) Timer1_->start();
+  return false;
 }
 
 void TfrmAdv_Main::showEvent(QShowEvent* e) {

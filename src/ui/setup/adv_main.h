@@ -22,7 +22,9 @@
 #include <vector>
 
 #include "core/discovery/device_list.h"
+#include "core/hostnet/address_state.h"
 #include "core/hostnet/net_card.h"
+#include "core/remote/outer_check.h"
 #include "ui/app/page_base.h"
 
 class QComboBox;
@@ -37,6 +39,9 @@ class QTreeWidget;
 namespace kestrova {
 
 class DiscoveryEngine;
+class IDeviceSeries;
+class TIPEdit;
+class TfrmAuthInput;
 class TDeviceListView;
 class TPanel;
 class TSaveDialog;
@@ -78,6 +83,18 @@ class TfrmAdv_Main : public TfrmPageBase {
   void spbOpenClick();
   void ShowDeviceInfo();
   void ShowOuterUrl(const TDevInfo& rec);
+  void btnApplyClick();
+  void btnFillClick();
+  void spbCheckOuterUrlClick();
+  void spbOpenOuterUrlClick();
+  // Copies the panel into out (a copy of the selected record); false after the port warning.
+  bool ReadSettings(TDevInfo& out);
+  // Asks for credentials and sends the family's settings command (old: the listed record, rec:
+  // the settings record); on success the entry is deleted and Find runs. True when sent.
+  bool ApplyDevice(const TDevInfo& old, TDevInfo rec);
+  // The upgrade button's credential prompt; the upgrade window itself is not part of this
+  // window yet, so a confirmed prompt ends here with false.
+  bool UpgradeDevice(int family);
   // Closing: stop the timer and discovery, close the sockets, clear the list.
   void FormClose();
 
@@ -88,6 +105,23 @@ class TfrmAdv_Main : public TfrmPageBase {
   void SetExportPathProvider(std::function<QString()> provider) { exportPath_ = std::move(provider); }
   // Replaces the adapter list (read from the system at creation) and selects the first.
   void SetNetCards(std::vector<TNET_CARD> cards);
+  // Tests and the end-to-end driver replace what would block or reach the network:
+  // the modal run of the credential dialog (gets the prepared, pre-filled dialog and returns
+  // its modal result), the closed-SDK configuration call of family 4 (false until that driver
+  // exists), the address-in-use probe of the automatic setting, the HTTP GET of Check and the
+  // family-9 driver (the process-wide one by default).
+  using CredentialPrompt = std::function<int(TfrmAuthInput&)>;
+  using SdkConfigure = std::function<bool(const TDevInfo&)>;
+  using AddressProbe = std::function<TProbeResult(const TNET_CARD&, const std::string&, int)>;
+  void SetCredentialPrompt(CredentialPrompt fn) { credentialPrompt_ = std::move(fn); }
+  void SetSdkConfigure(SdkConfigure fn) { sdkConfigure_ = std::move(fn); }
+  void SetAddressProbe(AddressProbe fn) { addressProbe_ = std::move(fn); }
+  void SetHttpGet(remote::HttpGetFn fn) { httpGet_ = std::move(fn); }
+  void SetSeries(IDeviceSeries* series) { series_ = series; }
+  IDeviceSeries& Series() const;
+  // The adapter selected in cmbCards, or nullptr.
+  const TNET_CARD* SelectedCard() const;
+
   // Saves a picture of the top-level window after delayMs (used by the demo).
   void ScheduleScreenshot(const QString& path, int delayMs, bool quitAfter);
 
@@ -107,12 +141,18 @@ class TfrmAdv_Main : public TfrmPageBase {
   void cmbCardsChange();
   void FitTypeColumn();
   void SetTabsEnabled(bool on);
+  void EditChanged();
 
   std::unique_ptr<DiscoveryEngine> engine_;
   std::vector<TNET_CARD> cards_;
   std::unique_ptr<TDeviceListView> listView_;
   std::vector<QSocketNotifier*> notifiers_;
   std::function<QString()> exportPath_;
+  CredentialPrompt credentialPrompt_;
+  SdkConfigure sdkConfigure_;
+  AddressProbe addressProbe_;
+  remote::HttpGetFn httpGet_;
+  IDeviceSeries* series_ = nullptr;
   bool Filling = false;
   bool closed_ = false;
 
@@ -146,9 +186,9 @@ class TfrmAdv_Main : public TfrmPageBase {
   QLabel* lblIP = nullptr;
   QLabel* lblSubmask = nullptr;
   QLabel* lblGateway = nullptr;
-  QLineEdit* edIP = nullptr;
-  QLineEdit* edSubMask = nullptr;
-  QLineEdit* edGateway = nullptr;
+  TIPEdit* edIP = nullptr;
+  TIPEdit* edSubMask = nullptr;
+  TIPEdit* edGateway = nullptr;
   QLineEdit* edUrl = nullptr;
   TTeSpeedButton* spbOpen = nullptr;
   QLabel* Label6 = nullptr;

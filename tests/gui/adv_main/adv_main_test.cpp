@@ -19,6 +19,7 @@
 #include "net/discovery/discovery_engine.h"
 #include "ui/app/global.h"
 #include "ui/setup/adv_main.h"
+#include "ui/setup/ip_edit.h"
 #include "ui/skin/controls.h"
 
 QT_BEGIN_NAMESPACE
@@ -91,6 +92,7 @@ class AdvMainTest : public ::testing::Test {
   }
   QString Text(const char* name) const {
     if (auto* l = w_->findChild<QLabel*>(name)) return l->text();
+    if (auto* e = w_->findChild<TIPEdit*>(name)) return e->IPString();
     if (auto* e = w_->findChild<QLineEdit*>(name)) return e->text();
     return "<none>";
   }
