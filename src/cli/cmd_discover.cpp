@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_options.h"
 #include "cli/commands.h"
 #include "cli/json.h"
 #include "core/discovery/dev_info.h"
@@ -24,38 +25,6 @@ void DiscoverUsage(FILE* out) {
                "  the cameras found, sorted by address.\n"
                "  --seconds N   how long to search (1..3600)\n"
                "  --json        one JSON array of device records\n");
-}
-
-bool ParseInt(const char* s, long lo, long hi, long& out) {
-  if (!s || !*s) return false;
-  char* end = nullptr;
-  errno = 0;
-  const long v = std::strtol(s, &end, 10);
-  if (errno != 0 || *end != '\0' || v < lo || v > hi) return false;
-  out = v;
-  return true;
-}
-
-bool ParsePort(const char* s, uint16_t& out) {
-  long v;
-  if (!ParseInt(s, 0, 65535, v)) return false;
-  out = static_cast<uint16_t>(v);
-  return true;
-}
-
-// "a,b,c,d,e": the preferred local ports of the five sockets in bind order.
-bool ParsePortList(const char* s, std::array<uint16_t, kDiscoverySocketCount>& out) {
-  std::string text = s ? s : "";
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < kDiscoverySocketCount; ++i) {
-    const std::size_t comma = text.find(',', start);
-    const bool last = i + 1 == kDiscoverySocketCount;
-    if (last != (comma == std::string::npos)) return false;
-    const std::string part = text.substr(start, last ? std::string::npos : comma - start);
-    if (!ParsePort(part.c_str(), out[i])) return false;
-    start = comma + 1;
-  }
-  return true;
 }
 
 std::string JsonDevice(const TDevInfo& d) {
@@ -84,14 +53,6 @@ std::string JsonDevice(const TDevInfo& d) {
   return o.Done();
 }
 
-// Table cells: control bytes would garble the terminal.
-std::string Printable(const std::string& s) {
-  std::string out = s;
-  for (char& c : out)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-  return out.empty() ? "-" : out;
-}
-
 // Columns on a terminal: wide (East Asian) characters take two cells, others one; bytes that
 // are not valid UTF-8 one each.
 std::size_t DisplayWidth(const std::string& s) {
@@ -116,7 +77,7 @@ std::size_t DisplayWidth(const std::string& s) {
 }
 
 std::string Cell(const std::string& text, std::size_t width) {
-  std::string s = Printable(text);
+  std::string s = text.empty() ? "-" : cli::Printable(text);
   const std::size_t w = DisplayWidth(s);
   if (w < width) s.append(width - w, ' ');
   return s + ' ';
@@ -150,31 +111,12 @@ int CmdDiscover(int argc, char** argv) {
       json = true;
     } else if (a == "--seconds") {
       if (!needValue("--seconds")) return 2;
-      if (!ParseInt(argv[i], 1, 3600, seconds)) return bad("--seconds");
+      if (!cli::ParseLong(argv[i], 1, 3600, seconds)) return bad("--seconds");
     }
     // Options for loopback test runs, not in the help: target and bind addresses and ports.
-    else if (a == "--broadcast") {
-      if (!needValue("--broadcast")) return 2;
-      cfg.broadcastAddress = argv[i];
-    } else if (a == "--bind") {
-      if (!needValue("--bind")) return 2;
-      cfg.bindAddress = argv[i];
-    } else if (a == "--local-ports") {
-      if (!needValue("--local-ports")) return 2;
-      if (!ParsePortList(argv[i], cfg.preferredPorts)) return bad("--local-ports");
-    } else if (a == "--local-port-f9") {
-      if (!needValue("--local-port-f9")) return 2;
-      if (!ParsePort(argv[i], cfg.family9LocalPort)) return bad("--local-port-f9");
-    } else if (a == "--port-f2" || a == "--port-uicam" || a == "--port-sq610" || a == "--port-f5" ||
-               a == "--port-f8" || a == "--port-f9") {
+    else if (cli::IsEngineOption(a)) {
       if (!needValue(a.c_str())) return 2;
-      uint16_t* target = a == "--port-f2"      ? &cfg.family2Port
-                         : a == "--port-uicam" ? &cfg.uicamPort
-                         : a == "--port-sq610" ? &cfg.sq610Port
-                         : a == "--port-f5"    ? &cfg.family5Port
-                         : a == "--port-f8"    ? &cfg.family8Port
-                                               : &cfg.family9Port;
-      if (!ParsePort(argv[i], *target)) return bad(a.c_str());
+      if (!cli::TakeEngineOption(a, argv[i], cfg)) return bad(a.c_str());
     } else {
       std::fprintf(stderr, "kestrova-cli discover: unknown option '%s'\n", a.c_str());
       DiscoverUsage(stderr);
@@ -221,7 +163,7 @@ int CmdDiscover(int argc, char** argv) {
     for (int r = 0; r < list.Count(); ++r) {
       const TDevInfo& d = list.DeviceAt(r);
       out += Cell(DevTypeLetter(d.DevType), 4) + Cell(d.Name, 20) + Cell(d.IP, 16) +
-             Cell(std::to_string(d.HttpPort), 6) + Cell(d.MAC, 18) + Printable(d.Version) + "\n";
+             Cell(std::to_string(d.HttpPort), 6) + Cell(d.MAC, 18) + (d.Version.empty() ? std::string("-") : cli::Printable(d.Version)) + "\n";
     }
     std::fputs(out.c_str(), stdout);
     std::printf("%d camera(s)\n", list.Count());

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_options.h"
 #include "cli/commands.h"
 #include "core/discovery/dev_info.h"
 #include "core/discovery/ip_text.h"
@@ -35,37 +36,6 @@ void SetIpUsage(FILE* out) {
                "  Exit status: 0 sent (T cameras: accepted), 1 no such camera, 2 failure.\n");
 }
 
-bool ParseLong(const char* s, long lo, long hi, long& out) {
-  if (!s || !*s) return false;
-  char* end = nullptr;
-  errno = 0;
-  const long v = std::strtol(s, &end, 10);
-  if (errno != 0 || *end != '\0' || v < lo || v > hi) return false;
-  out = v;
-  return true;
-}
-
-bool ParsePort(const char* s, uint16_t& out) {
-  long v;
-  if (!ParseLong(s, 0, 65535, v)) return false;
-  out = static_cast<uint16_t>(v);
-  return true;
-}
-
-bool ParsePortList(const char* s, std::array<uint16_t, kDiscoverySocketCount>& out) {
-  std::string text = s ? s : "";
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < kDiscoverySocketCount; ++i) {
-    const std::size_t comma = text.find(',', start);
-    const bool last = i + 1 == kDiscoverySocketCount;
-    if (last != (comma == std::string::npos)) return false;
-    const std::string part = text.substr(start, last ? std::string::npos : comma - start);
-    if (!ParsePort(part.c_str(), out[i])) return false;
-    start = comma + 1;
-  }
-  return true;
-}
-
 std::string HexDump(const std::vector<uint8_t>& b) {
   static const char* kHex = "0123456789abcdef";
   std::string out;
@@ -76,13 +46,6 @@ std::string HexDump(const std::vector<uint8_t>& b) {
     out += kHex[b[i] & 15];
   }
   return out + "\n";
-}
-
-std::string Printable(const std::string& s) {
-  std::string out = s;
-  for (char& c : out)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-  return out;
 }
 
 }  // namespace
@@ -121,7 +84,7 @@ int CmdSetIp(int argc, char** argv) {
       (a == "--ip" ? ip : a == "--mask" ? mask : a == "--gateway" ? gateway : a == "--dns1" ? dns1 : dns2) = v;
     } else if (a == "--port") {
       if (!value(v)) return 2;
-      if (!ParseLong(v.c_str(), 1, 65535, port)) return bad();
+      if (!cli::ParseLong(v.c_str(), 1, 65535, port)) return bad();
     } else if (a == "--name") {
       if (!value(name)) return 2;
       haveName = true;
@@ -137,30 +100,16 @@ int CmdSetIp(int argc, char** argv) {
       havePassword = true;
     } else if (a == "--seconds") {
       if (!value(v)) return 2;
-      if (!ParseLong(v.c_str(), 1, 3600, seconds)) return bad();
+      if (!cli::ParseLong(v.c_str(), 1, 3600, seconds)) return bad();
     }
     // Options for loopback test runs, not in the help (the same as discover's, and the
     // socket of the T settings packet).
-    else if (a == "--broadcast") {
-      if (!value(cfg.broadcastAddress)) return 2;
-    } else if (a == "--bind") {
-      if (!value(cfg.bindAddress)) return 2;
-    } else if (a == "--local-ports") {
+    else if (a == "--local-port-f9set") {
       if (!value(v)) return 2;
-      if (!ParsePortList(v.c_str(), cfg.preferredPorts)) return bad();
-    } else if (a == "--local-port-f9") {
+      if (!cli::ParsePort(v.c_str(), netCfg.LocalPort)) return bad();
+    } else if (cli::IsEngineOption(a)) {
       if (!value(v)) return 2;
-      if (!ParsePort(v.c_str(), cfg.family9LocalPort)) return bad();
-    } else if (a == "--local-port-f9set") {
-      if (!value(v)) return 2;
-      if (!ParsePort(v.c_str(), netCfg.LocalPort)) return bad();
-    } else if (a == "--port-f2" || a == "--port-f5" || a == "--port-f8" || a == "--port-f9") {
-      if (!value(v)) return 2;
-      uint16_t* target = a == "--port-f2" ? &cfg.family2Port
-                         : a == "--port-f5" ? &cfg.family5Port
-                         : a == "--port-f8" ? &cfg.family8Port
-                                            : &cfg.family9Port;
-      if (!ParsePort(v.c_str(), *target)) return bad();
+      if (!cli::TakeEngineOption(a, v.c_str(), cfg)) return bad();
     } else {
       std::fprintf(stderr, "kestrova-cli set-ip: unknown option '%s'\n", a.c_str());
       SetIpUsage(stderr);
@@ -194,11 +143,11 @@ int CmdSetIp(int argc, char** argv) {
   if (!haveUser) user = oldDev.DevType == 9 && !oldDev.User.empty() ? oldDev.User : "admin";
   if (!havePassword) password = oldDev.DevType == 9 ? oldDev.Pwd : "";
 
-  std::printf("camera %s (%s) at %s: family %d\n", Printable(oldDev.MAC).c_str(), Printable(oldDev.Name).c_str(),
+  std::printf("camera %s (%s) at %s: family %d\n", cli::Printable(oldDev.MAC).c_str(), cli::Printable(oldDev.Name).c_str(),
               oldDev.IP.c_str(), oldDev.DevType);
   std::printf("new settings: ip %s mask %s gateway %s dns %s %s port %u name %s %s\n", newDev.IP.c_str(),
               newDev.NetMask.c_str(), newDev.Gateway.c_str(), newDev.DNS1.c_str(), newDev.DNS2.c_str(),
-              unsigned(newDev.HttpPort), Printable(newDev.Name).c_str(), newDev.IPMode == 1 ? "dhcp" : "static");
+              unsigned(newDev.HttpPort), cli::Printable(newDev.Name).c_str(), newDev.IPMode == 1 ? "dhcp" : "static");
 
   // What goes out, shown before it is sent.
   switch (newDev.DevType) {
@@ -215,7 +164,7 @@ int CmdSetIp(int argc, char** argv) {
     }
     case 5:
       std::printf("sending setip to port %u:\n%s", unsigned(kCTPSetIPPort),
-                  Printable(BuildCtpSetIP(oldDev, newDev, password)).c_str());
+                  cli::Printable(BuildCtpSetIP(oldDev, newDev, password)).c_str());
       std::printf("\n");
       break;
     case 8: {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_options.h"
 #include "cli/commands.h"
 #include "cli/json.h"
 #include "net/cgi/cgi_wifi_scan.h"
@@ -29,44 +30,6 @@ void WifiScanUsage(FILE* out) {
                "  --user, --password   the camera account (default admin and an empty password;\n"
                "                       for T cameras the account their search answer reports)\n"
                "  Exit status: 0 listed, 1 no such camera, 2 failure.\n");
-}
-
-bool ParseLong(const char* s, long lo, long hi, long& out) {
-  if (!s || !*s) return false;
-  char* end = nullptr;
-  errno = 0;
-  const long v = std::strtol(s, &end, 10);
-  if (errno != 0 || *end != '\0' || v < lo || v > hi) return false;
-  out = v;
-  return true;
-}
-
-bool ParsePort(const char* s, uint16_t& out) {
-  long v;
-  if (!ParseLong(s, 0, 65535, v)) return false;
-  out = static_cast<uint16_t>(v);
-  return true;
-}
-
-bool ParsePortList(const char* s, std::array<uint16_t, kDiscoverySocketCount>& out) {
-  std::string text = s ? s : "";
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < kDiscoverySocketCount; ++i) {
-    const std::size_t comma = text.find(',', start);
-    const bool last = i + 1 == kDiscoverySocketCount;
-    if (last != (comma == std::string::npos)) return false;
-    const std::string part = text.substr(start, last ? std::string::npos : comma - start);
-    if (!ParsePort(part.c_str(), out[i])) return false;
-    start = comma + 1;
-  }
-  return true;
-}
-
-std::string Printable(const std::string& s) {
-  std::string out = s;
-  for (char& c : out)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-  return out;
 }
 
 struct Row {
@@ -112,26 +75,12 @@ int CmdWifiScan(int argc, char** argv) {
       json = true;
     } else if (a == "--seconds") {
       if (!value(v)) return 2;
-      if (!ParseLong(v.c_str(), 1, 3600, seconds)) return bad();
+      if (!cli::ParseLong(v.c_str(), 1, 3600, seconds)) return bad();
     }
     // Options for loopback test runs, not in the help (the same as discover's).
-    else if (a == "--broadcast") {
-      if (!value(cfg.broadcastAddress)) return 2;
-    } else if (a == "--bind") {
-      if (!value(cfg.bindAddress)) return 2;
-    } else if (a == "--local-ports") {
+    else if (cli::IsEngineOption(a)) {
       if (!value(v)) return 2;
-      if (!ParsePortList(v.c_str(), cfg.preferredPorts)) return bad();
-    } else if (a == "--local-port-f9") {
-      if (!value(v)) return 2;
-      if (!ParsePort(v.c_str(), cfg.family9LocalPort)) return bad();
-    } else if (a == "--port-f2" || a == "--port-f5" || a == "--port-f8" || a == "--port-f9") {
-      if (!value(v)) return 2;
-      uint16_t* target = a == "--port-f2" ? &cfg.family2Port
-                         : a == "--port-f5" ? &cfg.family5Port
-                         : a == "--port-f8" ? &cfg.family8Port
-                                            : &cfg.family9Port;
-      if (!ParsePort(v.c_str(), *target)) return bad();
+      if (!cli::TakeEngineOption(a, v.c_str(), cfg)) return bad();
     } else {
       std::fprintf(stderr, "kestrova-cli wifi-scan: unknown option '%s'\n", a.c_str());
       WifiScanUsage(stderr);
@@ -204,7 +153,7 @@ int CmdWifiScan(int argc, char** argv) {
     out += rows.empty() ? "]\n" : "\n]\n";
     std::fputs(out.c_str(), stdout);
   } else {
-    for (const auto& r : rows) std::printf("%s\n", Printable(r.text).c_str());
+    for (const auto& r : rows) std::printf("%s\n", cli::Printable(r.text).c_str());
     std::printf("%zu network(s)\n", rows.size());
   }
   return 0;

@@ -1,0 +1,83 @@
+#include "cli/cli_options.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace kestrova::cli {
+
+bool ParseLong(const char* s, long lo, long hi, long& out) {
+  if (!s || !*s) return false;
+  char* end = nullptr;
+  errno = 0;
+  const long v = std::strtol(s, &end, 10);
+  if (errno != 0 || *end != '\0' || v < lo || v > hi) return false;
+  out = v;
+  return true;
+}
+
+bool ParsePort(const char* s, uint16_t& out) {
+  long v;
+  if (!ParseLong(s, 0, 65535, v)) return false;
+  out = static_cast<uint16_t>(v);
+  return true;
+}
+
+std::string Printable(const std::string& s) {
+  std::string out = s;
+  for (char& c : out)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  return out;
+}
+
+namespace {
+
+// "a,b,c,d,e": the preferred local ports of the five sockets in bind order.
+bool ParsePortList(const char* s, std::array<uint16_t, kDiscoverySocketCount>& out) {
+  std::string text = s ? s : "";
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < kDiscoverySocketCount; ++i) {
+    const std::size_t comma = text.find(',', start);
+    const bool last = i + 1 == kDiscoverySocketCount;
+    if (last != (comma == std::string::npos)) return false;
+    const std::string part = text.substr(start, last ? std::string::npos : comma - start);
+    if (!ParsePort(part.c_str(), out[i])) return false;
+    start = comma + 1;
+  }
+  return true;
+}
+
+uint16_t* CameraPort(const std::string& name, DiscoveryConfig& cfg) {
+  if (name == "--port-f2") return &cfg.family2Port;
+  if (name == "--port-uicam") return &cfg.uicamPort;
+  if (name == "--port-sq610") return &cfg.sq610Port;
+  if (name == "--port-f5") return &cfg.family5Port;
+  if (name == "--port-f8") return &cfg.family8Port;
+  if (name == "--port-f9") return &cfg.family9Port;
+  return nullptr;
+}
+
+}  // namespace
+
+bool IsEngineOption(const std::string& name) {
+  DiscoveryConfig probe;
+  return name == "--broadcast" || name == "--bind" || name == "--local-ports" ||
+         name == "--local-port-f9" || CameraPort(name, probe) != nullptr;
+}
+
+bool TakeEngineOption(const std::string& name, const char* value, DiscoveryConfig& cfg) {
+  if (!value) return false;
+  if (name == "--broadcast") {
+    cfg.broadcastAddress = value;
+    return true;
+  }
+  if (name == "--bind") {
+    cfg.bindAddress = value;
+    return true;
+  }
+  if (name == "--local-ports") return ParsePortList(value, cfg.preferredPorts);
+  if (name == "--local-port-f9") return ParsePort(value, cfg.family9LocalPort);
+  if (uint16_t* port = CameraPort(name, cfg)) return ParsePort(value, *port);
+  return false;
+}
+
+}  // namespace kestrova::cli
