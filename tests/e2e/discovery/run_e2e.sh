@@ -14,6 +14,11 @@ ip netns del "$probe" 2>/dev/null || true
 
 # A LAN of its own, next to any other one on this machine.
 export KV_PREFIX=${KV_PREFIX:-kvdisc}
+# Ours for the whole run (another copy of this test waits); vlan.sh takes the same lock
+# through KV_LOCK_FD.
+exec 9>>"$(bash "$VLAN" lockfile)"
+flock -w 600 9 || { echo "SKIP: virtual LAN $KV_PREFIX busy"; exit 77; }
+export KV_LOCK_FD=9
 trap 'bash "$VLAN" down >/dev/null 2>&1' EXIT
 bash "$VLAN" down >/dev/null 2>&1 || true
 bash "$VLAN" up || { echo "FAIL: the virtual LAN did not come up"; exit 1; }
