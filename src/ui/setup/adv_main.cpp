@@ -558,8 +558,9 @@ void TfrmAdv_Main::ShowDeviceInfo() {
     }
     if (rec->DevType == 9) Series().SetDevice(*rec);
     edName->setReadOnly(v.NameReadOnly);
-    QPalette pal = edName->palette();
-    pal.setColor(QPalette::Base, palette().color(v.NameReadOnly ? QPalette::Button : QPalette::Base));
+    // Read-only: the button colour; writable: the field's own colour.
+    QPalette pal = edPort->palette();
+    if (v.NameReadOnly) pal.setColor(QPalette::Base, pal.color(QPalette::Button));
     edName->setPalette(pal);
     btnUpgrade->setVisible(v.UpgradeVisible);
     upgradeFamily_ = rec->DevType;

@@ -1,6 +1,7 @@
 // Renders the main window showing the advanced window with cameras listed:
 //   kestrova_adv_shots <output folder> [languages]   gives adv_main_list_<code>.png and
-// adv_main_other_<code>.png (the second tab) (languages: comma-separated codes, default "en").
+// adv_main_other_<code>.png (the second tab), then adv_main_f<family>_<code>.png with a camera of
+// each family selected (languages: comma-separated codes, default "en").
 // Discovery stays off (offscreen); the cameras are handed to the engine as its receive paths do.
 #include <QApplication>
 #include <QDir>
@@ -39,6 +40,10 @@ int main(int argc, char** argv) {
     auto cams = kestrova::testing::SampleCameras();
     cams.push_back(kestrova::testing::SampleCamera(8, "0011aabbccdd", "Yard", "192.168.1.50", 88));
     cams.push_back(kestrova::testing::SampleCamera(2, "ID0000000002", "Hall", "10.1.1.77"));
+    cams.push_back(kestrova::testing::SampleCamera(4, "00-40-8c-11-22-33", "Shop DVR", "192.168.1.64"));
+    cams.back().DataPort = 8000;
+    cams[2].DDnsServer = "ns1.example.net:8080";  // family 9: an outer address
+    cams[2].DDnsUser = "t9001";
     for (const auto& d : cams) adv->Engine().PostRecord(d);
     adv->Engine().ProcessPending();
     QApplication::processEvents();
@@ -56,6 +61,20 @@ int main(int argc, char** argv) {
           QDir(out).filePath(QStringLiteral("adv_main_other_%1.png").arg(QString::fromStdString(code)));
       if (!w.grab().save(other)) return 1;
       std::printf("%s\n", qPrintable(other));
+      tabs->setCurrentIndex(0);
+    }
+    auto* list = adv->findChild<QTreeWidget*>(QStringLiteral("ListView"));
+    for (int family : {2, 4, 5, 8, 9}) {
+      for (int r = 0; list && r < adv->Devices().Count(); ++r) {
+        if (adv->Devices().DeviceAt(r).DevType != family) continue;
+        list->setCurrentItem(list->topLevelItem(r));
+        break;
+      }
+      QApplication::processEvents();
+      const QString shot = QDir(out).filePath(
+          QStringLiteral("adv_main_f%1_%2.png").arg(family).arg(QString::fromStdString(code)));
+      if (!w.grab().save(shot)) return 1;
+      std::printf("%s\n", qPrintable(shot));
     }
   }
   return 0;
