@@ -84,9 +84,20 @@ int TT517Series::ScanWiFi(const std::string& user, const std::string& password, 
   return parsed.Count;
 }
 
+void TT517Series::SetDevice(const TDevInfo& dev) {
+  if (device_ && device_->MAC != dev.MAC) {
+    wifiStale_ = wifi_ != nullptr;
+    factoryStale_ = factory_ != nullptr;
+  }
+  device_ = dev;
+}
+
 TWiFiParams* TT517Series::GetWiFiParams(const std::string& user, const std::string& password) {
-  if (wifi_) return wifi_.get();
-  wifi_ = std::make_unique<TWiFiParams>();
+  if (wifi_ && !wifiStale_) return wifi_.get();
+  // The record keeps its address for the life of the driver; a stale one is read anew in place.
+  if (!wifi_) wifi_ = std::make_unique<TWiFiParams>();
+  *wifi_ = TWiFiParams{};
+  wifiStale_ = false;
   auto r = TTools::HttpGet(Base() + PathGetParams(TrimText(user), TrimText(password)), {}, {}, 10000);
   if (!r.Ok) return wifi_.get();
   if (!Has(r.Text, "var")) return nullptr;
@@ -95,7 +106,7 @@ TWiFiParams* TT517Series::GetWiFiParams(const std::string& user, const std::stri
 }
 
 int TT517Series::SetWiFiParams(const std::string& user, const std::string& password) {
-  if (!wifi_) return 0;
+  if (!wifi_ || wifiStale_) return 0;  // nothing read from this camera: nothing to send
   const std::string u = TrimCopy(user), p = TrimCopy(password);
   auto r = TTools::HttpGet(Base() + PathSetWifi(9, u, p, *wifi_), {}, {}, 10000);
   if (!r.Ok || !Has(r.Text, "reboot")) return 0;
@@ -104,8 +115,10 @@ int TT517Series::SetWiFiParams(const std::string& user, const std::string& passw
 }
 
 TFactoryParams* TT517Series::GetFactoryParams(const std::string& user, const std::string& password, bool useCache) {
-  if (factory_ && useCache) return factory_.get();
+  if (factory_ && useCache && !factoryStale_) return factory_.get();
   if (!factory_) factory_ = std::make_unique<TFactoryParams>();
+  if (factoryStale_) *factory_ = TFactoryParams{};
+  factoryStale_ = false;
   auto r = TTools::HttpGet(Base() + PathGetFactoryParam(user, password), {}, {}, 5000);
   if (!r.Ok)
     factory_->Status = 6;
@@ -116,7 +129,7 @@ TFactoryParams* TT517Series::GetFactoryParams(const std::string& user, const std
 
 int TT517Series::SetDDNS(const std::string& user, const std::string& password) {
   TFactoryParams empty;
-  const TFactoryParams& f = factory_ ? *factory_ : empty;
+  const TFactoryParams& f = factory_ && !factoryStale_ ? *factory_ : empty;
   auto r = TTools::HttpGet(Base() + PathSetDdns(f, user, password), {}, {}, 10000);
   if (!r.Ok) return 2;
   return Has(r.Text, "ok") ? 0 : 1;

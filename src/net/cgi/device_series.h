@@ -85,7 +85,9 @@ class TT517Series : public IDeviceSeries {
   void Search(uint16_t port, TDeviceFoundEvent event) override;
   bool SetNetParams(const std::string& address, uint16_t port, const std::string& user, const std::string& password,
                     const TDevInfo& record, const TDevInfo& listed) override;
-  void SetDevice(const TDevInfo& dev) override { device_ = dev; }
+  // A camera other than the current one (another MAC) makes the kept wireless and factory
+  // records stale: they are read again on their next use and never sent to the new camera.
+  void SetDevice(const TDevInfo& dev) override;
   void ClearDevice() override { device_.reset(); }
   const TDevInfo* GetDevice() const override { return device_ ? &*device_ : nullptr; }
   bool CheckAuth(const std::string& base, const std::string& user, const std::string& password) override;
@@ -113,6 +115,8 @@ class TT517Series : public IDeviceSeries {
   std::optional<TDevInfo> device_;
   std::unique_ptr<TWiFiParams> wifi_;
   std::unique_ptr<TFactoryParams> factory_;
+  bool wifiStale_ = false;     // wifi_ was read from another camera
+  bool factoryStale_ = false;  // factory_ was read from another camera
 };
 
 // The process-wide driver instance.

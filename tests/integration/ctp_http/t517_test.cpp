@@ -126,6 +126,40 @@ TEST_F(T517Test, WiFiParamsAreKeptAndSent) {
   EXPECT_EQ(cam.Requests().size(), 4u);
 }
 
+// The kept records belong to the camera they were read from: after a switch to another
+// camera they are read anew, and a record of the first camera is never sent to the second.
+TEST_F(T517Test, KeptRecordsFollowTheCurrentCamera) {
+  FakeHttpServer cam(Camera9);
+  TT517Series s(cfg_);
+  s.SetDevice(CameraAt(cam.Port()));
+  TWiFiParams* w = s.GetWiFiParams("admin", "pw");
+  ASSERT_NE(w, nullptr);
+  w->SSID = "Edited for camera 1";
+  ASSERT_NE(s.GetFactoryParams("admin", "pw", true), nullptr);
+  const size_t before = cam.Requests().size();
+
+  TDevInfo same = CameraAt(cam.Port());
+  same.IP = "127.0.0.1";  // the same camera again (same MAC): nothing is dropped
+  s.SetDevice(same);
+  EXPECT_EQ(s.GetWiFiParams("admin", "pw"), w);
+  EXPECT_EQ(w->SSID, "Edited for camera 1");
+  EXPECT_EQ(cam.Requests().size(), before);
+
+  TDevInfo other = CameraAt(cam.Port());
+  other.MAC = "00:1A:2B:3C:4D:99";
+  s.SetDevice(other);
+  EXPECT_EQ(s.SetWiFiParams("admin", "pw"), 0);  // the first camera's record is not sent
+  EXPECT_EQ(cam.Requests().size(), before);
+  EXPECT_EQ(s.SetDDNS("admin", "pw"), 0);  // sent with an empty record, not camera 1's
+  EXPECT_EQ(cam.Paths().back().find("x1"), std::string::npos);
+  TWiFiParams* again = s.GetWiFiParams("admin", "pw");
+  EXPECT_EQ(again, w);  // same record, read anew from the current camera
+  EXPECT_EQ(again->SSID, "Home");
+  const size_t n = cam.Requests().size();
+  s.GetFactoryParams("admin", "pw", true);  // the cache of camera 1 is not used for camera 2
+  EXPECT_EQ(cam.Requests().size(), n + 1);
+}
+
 TEST_F(T517Test, WiFiParamsWithoutMarkerOrServer) {
   FakeHttpServer cam([](const HttpRequestSeen&) { return HttpAnswer{200, "no marker"}; });
   TT517Series s(cfg_);
