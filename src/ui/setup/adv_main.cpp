@@ -149,6 +149,10 @@ void TfrmAdv_Main::Init(std::unique_ptr<DiscoveryEngine> engine, bool startDisco
     spbOpenClick();
   });
   engine_->SetOnMerged([this](const DeviceList::MergeResult& r) { OnMerged(r); });
+  // The CGI family driver's Search is left without a hook here: every search round of the
+  // engine already runs the family-9 search on its own socket and merges what it finds, so a
+  // hook would only send the same request twice a round. The driver serves this window as
+  // the settings sender of family 9 and as the holder of the selected camera (SetDevice).
 
   connect(btnFind, &QPushButton::clicked, this, &TfrmAdv_Main::btnFindClick);
   connect(spbExport, &QToolButton::clicked, this, &TfrmAdv_Main::spbExportClick);

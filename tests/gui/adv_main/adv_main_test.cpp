@@ -220,12 +220,13 @@ TEST_F(AdvMainTest, DetailsPanelFollowsTheFamily) {
     int family;
     bool modeBox, ddnsPwd, dataPort, upgrade;
     int modes;
+    bool nameReadOnly;
   } cases[] = {
-      {2, false, false, false, true, 3},
-      {4, true, true, true, false, 3},
-      {5, true, true, false, true, 3},
-      {8, true, true, false, true, 2},  // no PPPoE entry
-      {9, true, true, false, true, 2},
+      {2, false, false, false, true, 3, true},
+      {4, true, true, true, false, 3, false},
+      {5, true, true, false, true, 3, false},
+      {8, true, true, false, true, 2, false},  // no PPPoE entry
+      {9, true, true, false, true, 2, false},
   };
   QWidget* tabs = w_->findChild<QWidget*>("PageControl1");
   for (const Case& c : cases) {
@@ -242,9 +243,25 @@ TEST_F(AdvMainTest, DetailsPanelFollowsTheFamily) {
     EXPECT_EQ(!w_->findChild<QWidget*>("btnUpgrade")->isHidden(), c.upgrade);
     EXPECT_EQ(mode->count(), c.modes);
     EXPECT_EQ(mode->currentData().toInt(), 2);
+    EXPECT_EQ(w_->findChild<QLineEdit*>("edName")->isReadOnly(), c.nameReadOnly);
+    EXPECT_FALSE(w_->findChild<TIPEdit*>("edIP")->IsReadOnly());  // static: editable
+    EXPECT_FALSE(w_->findChild<QWidget*>("btnApply")->isEnabled());
     EXPECT_EQ(Text("edUrl"), "http://192.168.1.20:81");
     EXPECT_EQ(Text("edOuterUrl"), "http://x123.example.org");
     EXPECT_TRUE(tabs->isEnabled());
+  }
+  // The record's mode decides the address fields: PPPoE hides them, DHCP shows them read-only.
+  for (int ipMode : {0, 1}) {
+    SCOPED_TRACE(ipMode);
+    w_->ClearDevices();
+    TDevInfo d = testing::SampleCamera(5, "m", "cam", "192.168.1.20");
+    d.IPMode = ipMode;
+    Deliver({d});
+    EXPECT_EQ(w_->findChild<QComboBox*>("cmbIPAss")->currentData().toInt(), ipMode);
+    EXPECT_EQ(!w_->findChild<QWidget*>("edIP")->isHidden(), ipMode == 1);
+    EXPECT_EQ(!w_->findChild<QWidget*>("lblGateway")->isHidden(), ipMode == 1);
+    EXPECT_TRUE(w_->findChild<TIPEdit*>("edSubMask")->IsReadOnly());
+    EXPECT_EQ(Text("edUrl"), "http://192.168.1.20");  // port 80 is not written
   }
 }
 
