@@ -437,14 +437,16 @@ TEST_F(AdvApplyTest, EditsEnableApplyButTheNameAloneAndFillingDoNot) {
 
 TEST_F(AdvApplyTest, CheckShowsTheServicesVerdictForEveryReply) {
   struct Case {
-    const char* remote;  // getremote answer; nullptr: the service is down
-    const char* auth;    // checkauth answer; nullptr: not asked / no answer
+    const char* remote;  // getremote answer; nullptr: the service is down; "(slow)": never answers
+    const char* auth;    // checkauth answer; nullptr: no answer (the service went down meanwhile)
     const char* key;
     const char* appendix;
     int requests;
   } cases[] = {
       {nullptr, nullptr, "IDS_CANNOTCONNECTSERVER", "", 1},
+      {"(slow)", nullptr, "IDS_CANNOTCONNECTSERVER", "", 1},
       {"1", nullptr, "IDS_CHECKNORM", "", 1},
+      {"1 and more", nullptr, "IDS_CHECKNORM", "", 1},
       {"0IDS_SERVER_NOID", nullptr, "IDS_NOID", "", 1},
       {"0IDS_SERVER_OFFLINE", "1", "IDS_NOREG", "", 2},
       {"0IDS_SERVER_OFFLINE", "0ERRIDS_SERVER_NOID", "IDS_NOID", "", 2},
@@ -460,23 +462,26 @@ TEST_F(AdvApplyTest, CheckShowsTheServicesVerdictForEveryReply) {
   cam.DDnsPwd = "p&w";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.key + std::string(" ") + (c.remote ? c.remote : "-") + " " + (c.auth ? c.auth : "-"));
+    const bool slow = c.remote && std::string(c.remote) == "(slow)";
     test::FakeHttpServer service([&](const test::HttpRequestSeen& r) {
       const std::string p = r.Path();
-      if (p.rfind("/func/getremote.asp?", 0) == 0) return test::HttpAnswer{200, c.remote ? c.remote : ""};
+      if (p.rfind("/func/getremote.asp?", 0) == 0 && !slow) return test::HttpAnswer{200, c.remote};
       if (p.rfind("/api/checkauth.asp?", 0) == 0 && c.auth) return test::HttpAnswer{200, c.auth};
       return test::HttpAnswer{200, "", true};
     });
-    // The service's host and port 808 are carried to the loopback service by the real GET;
-    // a stopped service is a closed port.
+    // The real GET carries the service's host and port 808 to the loopback service; a service
+    // that is down is a closed port. The window's 20 s time-out is cut short for the slow one.
     std::vector<std::string> urls;
-    const uint16_t port = c.remote ? service.Port() : 1;
     w_->SetHttpGet([&](const std::string& url, int timeoutMs) -> std::optional<std::string> {
       urls.push_back(url);
       EXPECT_EQ(timeoutMs, 20000);
       const std::string host = "http://user.example.org:808";
       if (url.rfind(host, 0) != 0) return std::nullopt;
+      const bool checkauth = url.find("/api/checkauth.asp?") != std::string::npos;
+      const bool down = !c.remote || (checkauth && !c.auth);
+      const uint16_t port = down ? 1 : service.Port();
       const std::string local = "http://127.0.0.1:" + std::to_string(port) + url.substr(host.size());
-      THttpReply reply = TTools::HttpGet(local, {}, {}, c.auth || !c.remote || c.requests == 1 ? 5000 : 300);
+      THttpReply reply = TTools::HttpGet(local, {}, {}, slow ? 300 : 5000);
       if (!reply.Ok) return std::nullopt;
       return reply.Text;
     });
