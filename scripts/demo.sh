@@ -26,11 +26,13 @@ BUILD=${KESTROVA_BUILD_DIR:-build}
 OUT=${KESTROVA_DEMO_OUT:-out}
 WAIT=${KESTROVA_DEMO_WAIT:-6}
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$BUILD" -j"$(nproc)" --target kestrova kestrova-cli kestrova-camsim
+cmake --build "$BUILD" -j"$(nproc)" --target kestrova kestrova-cli kestrova-camsim kestrova-vendorsim
 
 APP=$ROOT/$BUILD/src/ui/kestrova
 CLI=$ROOT/$BUILD/src/cli/kestrova-cli
 SIM=$ROOT/$BUILD/sim/camsim/kestrova-camsim
+VENDOR=$ROOT/$BUILD/sim/vendor/kestrova-vendorsim
+VENDOR_CONF=$ROOT/sim/vendor/examples/vendor.conf
 VLAN=$ROOT/tools/vlan/vlan.sh
 CONF=$ROOT/sim/camsim/examples/lan.conf
 mkdir -p "$OUT"
@@ -38,20 +40,23 @@ OUT=$(cd "$OUT" && pwd)
 
 RUN=$(mktemp -d /tmp/kestrova-demo.XXXXXX)
 SIM_PID=""
+VENDOR_PID=""
 cleanup() {
   set +e
-  if [ -n "$SIM_PID" ]; then
-    kill "$SIM_PID" 2>/dev/null
-    wait "$SIM_PID" 2>/dev/null
-  fi
+  for pid in $SIM_PID $VENDOR_PID; do
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+  done
   bash "$VLAN" down
   rm -rf "$RUN"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-echo "== virtual LAN"
-bash "$VLAN" up
+echo "== virtual LAN with the vendor's DDNS service"
+# The example cameras carry the DDNS server name ddns.example.net: the PC side resolves it,
+# and the deployment's own names, to the vendor namespace.
+KV_VENDOR_EXTRA_NAMES="ddns.example.net user.example.net" bash "$VLAN" up --vendor
 bash "$VLAN" status || true
 
 echo "== simulated cameras ($CONF)"
@@ -64,6 +69,16 @@ for _ in $(seq 100); do
 done
 grep -q "camsim: ready" "$RUN/camsim.out" || { cat "$RUN/camsim.out" >&2; echo "demo.sh: the simulator is not ready" >&2; exit 1; }
 grep "camsim: camera" "$RUN/camsim.out" || true
+
+echo "== vendor DDNS service ($VENDOR_CONF)"
+bash "$VLAN" exec vendor "$VENDOR" --config "$VENDOR_CONF" --log "$OUT/demo-vendorsim.log" > "$RUN/vendorsim.out" 2>&1 &
+VENDOR_PID=$!
+for _ in $(seq 100); do
+  grep -q "vendorsim: ready" "$RUN/vendorsim.out" 2>/dev/null && break
+  kill -0 "$VENDOR_PID" 2>/dev/null || break
+  sleep 0.1
+done
+grep -q "vendorsim: ready" "$RUN/vendorsim.out" || { cat "$RUN/vendorsim.out" >&2; echo "demo.sh: the vendor service did not start (the Check button will report it)" >&2; }
 
 # A private home for this run: the assistant starts in advanced mode.
 mkdir -p "$RUN/home/.config/kestrova" "$RUN/runtime"
