@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "core/i18n/lang.h"
+#include "core/settings/ini_file.h"
 
 namespace kestrova {
 
@@ -64,18 +65,7 @@ bool WriteAt(int dirFd, const std::string& name, std::string_view bytes) {
     if (fd < 0 && errno != EEXIST) return false;
   }
   if (fd < 0) return false;
-  bool ok = true;
-  const char* p = bytes.data();
-  std::size_t left = bytes.size();
-  while (ok && left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) { ok = false; break; }
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
-  if (ok && ::fsync(fd) != 0) ok = false;
-  if (::close(fd) != 0) ok = false;
+  bool ok = WriteSyncClose(fd, bytes);
   if (ok && ::renameat(dirFd, tmp.c_str(), dirFd, name.c_str()) != 0) ok = false;
   if (!ok) ::unlinkat(dirFd, tmp.c_str(), 0);
   return ok;

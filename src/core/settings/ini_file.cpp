@@ -248,6 +248,22 @@ std::string TIniFile::ToText() const {
 
 bool TIniFile::Save() const { return WriteFileAtomically(path_, ToText()); }
 
+bool WriteSyncClose(int fd, std::string_view bytes) {
+  bool ok = true;
+  const char* p = bytes.data();
+  std::size_t left = bytes.size();
+  while (ok && left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) { ok = false; break; }
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  if (ok && ::fsync(fd) != 0) ok = false;
+  if (::close(fd) != 0) ok = false;
+  return ok;
+}
+
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
   namespace fs = std::filesystem;
   if (path.empty()) return false;
@@ -271,18 +287,8 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view byt
   std::string tmpl = (dir / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
   int fd = ::mkstemp(tmpl.data());
   if (fd < 0) return false;
-  bool ok = ::fchmod(fd, mode) == 0;
-  const char* p = bytes.data();
-  std::size_t left = bytes.size();
-  while (ok && left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) { ok = false; break; }
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
-  if (ok && ::fsync(fd) != 0) ok = false;
-  if (::close(fd) != 0) ok = false;
+  const bool modeSet = ::fchmod(fd, mode) == 0;
+  bool ok = WriteSyncClose(fd, bytes) && modeSet;
   if (ok && ::rename(tmpl.c_str(), target.c_str()) != 0) ok = false;
   if (!ok) {
     ::unlink(tmpl.c_str());

@@ -72,4 +72,8 @@ class TIniFile {
 // the old file is then left as it was and no temporary file stays behind.
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
+// Writes all bytes to an open descriptor (retrying short and interrupted writes), flushes them
+// to disk and closes it. False when any step failed; the descriptor is closed in every case.
+bool WriteSyncClose(int fd, std::string_view bytes);
+
 }  // namespace kestrova

@@ -632,6 +632,12 @@ void TfrmAdv_Main::btnApplyClick() {
   ApplyDevice(*sel, std::move(rec));
 }
 
+int TfrmAdv_Main::RunCredentialDialog(TfrmAuthInput& dlg) {
+  if (credentialPrompt_) return credentialPrompt_(dlg);
+  CenterOnMainWindow(&dlg);
+  return dlg.exec();
+}
+
 bool TfrmAdv_Main::ApplyDevice(const TDevInfo& listed, TDevInfo rec) {
   // The dialog runs an event loop in which discovery may replace or expire the entry: keep
   // copies and the entry's id, not the list's record.
@@ -645,14 +651,7 @@ bool TfrmAdv_Main::ApplyDevice(const TDevInfo& listed, TDevInfo rec) {
   dlg.edUser->setText(QStringLiteral("admin"));
   dlg.edPwd->setText(family == 4 || family == 5 ? QString::fromLatin1(kDefaultCameraPassword)
                                                 : QString());
-  int answer = 0;
-  if (credentialPrompt_) {
-    answer = credentialPrompt_(dlg);
-  } else {
-    CenterOnMainWindow(&dlg);
-    answer = dlg.exec();
-  }
-  if (answer != QDialog::Accepted) return false;
+  if (RunCredentialDialog(dlg) != QDialog::Accepted) return false;
   const std::string user = Trimmed(dlg.edUser->text());
   const std::string password = Trimmed(dlg.edPwd->text());
 
@@ -771,14 +770,7 @@ bool TfrmAdv_Main::UpgradeDevice(int family) {
   dlg.edUser->setText(QStringLiteral("admin"));
   dlg.edPwd->setText(family == 5 ? QString::fromLatin1(kDefaultCameraPassword)
                                  : QString());
-  int answer = 0;
-  if (credentialPrompt_) {
-    answer = credentialPrompt_(dlg);
-  } else {
-    CenterOnMainWindow(&dlg);
-    answer = dlg.exec();
-  }
-  if (answer != QDialog::Accepted) return false;
+  if (RunCredentialDialog(dlg) != QDialog::Accepted) return false;
   btnUpgrade->setEnabled(false);
   const bool timerWasOn = Timer1_->isActive();
   Timer1_->stop();

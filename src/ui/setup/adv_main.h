@@ -92,6 +92,8 @@ class TfrmAdv_Main : public TfrmPageBase {
   // Asks for credentials and sends the family's settings command (old: the listed record, rec:
   // the settings record); on success the entry is deleted and Find runs. True when sent.
   bool ApplyDevice(const TDevInfo& old, TDevInfo rec);
+  // Runs the credential dialog (or the installed prompt of a test); the dialog's result.
+  int RunCredentialDialog(TfrmAuthInput& dlg);
   // The upgrade button's credential prompt; the upgrade window itself is not part of this
   // window yet, so a confirmed prompt ends here with false.
   bool UpgradeDevice(int family);
