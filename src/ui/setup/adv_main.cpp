@@ -36,6 +36,7 @@
 #include "ui/app/lang_message_box.h"
 #include "ui/app/main_form.h"
 #include "ui/dialogs/auth_input.h"
+#include "ui/dialogs/countdown.h"
 #include "ui/dialogs/dialog_placement.h"
 #include "ui/discovery/device_list_view.h"
 #include "ui/i18n/apply_strings.h"
@@ -95,6 +96,9 @@ int LangBoxWithArg(const std::string& textKey, const std::string& arg, const std
   return ShowMessageBox(text, LangText(LoadStr(captionKey)), flags);
 }
 
+// The window whose device list the restart countdowns look into.
+const TfrmAdv_Main* g_countdownListOwner = nullptr;
+
 // Wait cursor for the lifetime of the object.
 struct WaitCursor {
   WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -115,6 +119,10 @@ TfrmAdv_Main::TfrmAdv_Main(QWidget* parent, std::unique_ptr<DiscoveryEngine> eng
 }
 
 TfrmAdv_Main::~TfrmAdv_Main() {
+  if (g_countdownListOwner == this) {
+    SetCountdownLookup(nullptr);
+    g_countdownListOwner = nullptr;
+  }
   FormClose();
   if (listView_) listView_->Detach();
 }
@@ -149,6 +157,12 @@ void TfrmAdv_Main::Init(std::unique_ptr<DiscoveryEngine> engine, bool startDisco
     spbOpenClick();
   });
   engine_->SetOnMerged([this](const DeviceList::MergeResult& r) { OnMerged(r); });
+  // A restart countdown waits for its camera to come back into this list: by MAC, else by
+  // address.
+  SetCountdownLookup([this](const std::string& mac, const std::string& ip) {
+    return engine_->List().CurrentDevice(mac, ip) != nullptr;
+  });
+  g_countdownListOwner = this;
   // The CGI family driver's Search is left without a hook here: every search round of the
   // engine already runs the family-9 search on its own socket and merges what it finds, so a
   // hook would only send the same request twice a round. The driver serves this window as

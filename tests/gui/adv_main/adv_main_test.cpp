@@ -18,6 +18,7 @@
 #include "gui/adv_main/adv_fixture.h"
 #include "net/discovery/discovery_engine.h"
 #include "ui/app/global.h"
+#include "ui/dialogs/countdown.h"
 #include "ui/setup/adv_main.h"
 #include "ui/setup/ip_edit.h"
 #include "ui/skin/controls.h"
@@ -263,6 +264,36 @@ TEST_F(AdvMainTest, DetailsPanelFollowsTheFamily) {
     EXPECT_TRUE(w_->findChild<TIPEdit*>("edSubMask")->IsReadOnly());
     EXPECT_EQ(Text("edUrl"), "http://192.168.1.20");  // port 80 is not written
   }
+}
+
+// A restart countdown waits for the camera to come back into this window's list: by its MAC,
+// else by its address; a camera that is not listed lets the time run out.
+TEST_F(AdvMainTest, RestartCountdownLooksIntoThisWindowsList) {
+  Deliver(testing::SampleCameras());
+  SetCountdownTimeScale(0.002);  // a minute in 120 ms
+  struct Case {
+    const char* mac;
+    const char* ip;
+    int result;
+  } cases[] = {
+      {"ID0000000001", "10.0.0.1", 0},      // MAC listed (Front door)
+      {"no-such-mac", "192.168.1.100", 0},  // address listed (Office)
+      {"no-such-mac", "10.0.0.1", 2},       // neither
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mac + std::string(" ") + c.ip);
+    EXPECT_EQ(WaitForCamera(40, c.mac, c.ip), c.result);
+  }
+  SetCountdownTimeScale(1.0);
+
+  // Once the window is gone nothing is looked up in its list any more.
+  w_.reset();
+  TfrmCountdown after;
+  after.SetSeconds(40);
+  after.SetCamera("ID0000000001", "192.168.1.9");
+  for (int i = 0; i < 35; ++i) after.Timer1Timer();
+  after.Timer2Timer();
+  EXPECT_EQ(after.Result(), 1);
 }
 
 TEST_F(AdvMainTest, DoubleClickOpensTheInnerAddressAndCloseClearsEverything) {
