@@ -140,6 +140,11 @@ bool LastOctetAllowsApply(std::string_view ipText) {
   return o != 0 && o != 255;
 }
 
+TCameraCredentials PrefilledCredentials(int family, TCredentialUse use) {
+  const bool factoryPassword = family == 5 || (family == 4 && use == TCredentialUse::Apply);
+  return {"admin", factoryPassword ? "vemra" : ""};
+}
+
 std::string AutoSettingPrecheck(std::optional<int> selectedMode) {
   if (!selectedMode || *selectedMode != kModeStatic) return "IDS_NOFIXIP";
   return {};

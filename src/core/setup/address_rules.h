@@ -89,6 +89,18 @@ int LastOctet(std::string_view ipText);
 // Apply sends nothing when the address's last octet is 0 or 255.
 bool LastOctetAllowsApply(std::string_view ipText);
 
+// ---- Credential dialog ---------------------------------------------------------------------
+
+// What the credential dialog starts with before a settings command (Apply) or a firmware
+// upgrade: user "admin" for every family; the factory password "vemra" for families 4 and 5
+// before Apply, for family 5 only before an upgrade; an empty password otherwise.
+enum class TCredentialUse { Apply, Upgrade };
+struct TCameraCredentials {
+  std::string User;
+  std::string Password;
+};
+TCameraCredentials PrefilledCredentials(int family, TCredentialUse use);
+
 // ---- Automatic setting ---------------------------------------------------------------------
 
 struct TAutoSettingInput {

@@ -84,9 +84,6 @@ QSpinBox* MakePortSpin(QWidget* parent, const char* name) {
   return e;
 }
 
-// The factory password of the families 4 and 5 (the user name is "admin" for every family).
-constexpr char kDefaultCameraPassword[] = "vemra";
-
 std::string Trimmed(const QString& s) { return s.trimmed().toStdString(); }
 
 // A box whose text is a language string with its "%s" replaced by arg.
@@ -662,9 +659,9 @@ bool TfrmAdv_Main::ApplyDevice(const TDevInfo& listed, TDevInfo rec) {
   TfrmAuthInput dlg(this);
   dlg.SetFamily(family);
   dlg.SetBaseAddress("http://" + old.IP + ":" + std::to_string(old.HttpPort));
-  dlg.edUser->setText(QStringLiteral("admin"));
-  dlg.edPwd->setText(family == 4 || family == 5 ? QString::fromLatin1(kDefaultCameraPassword)
-                                                : QString());
+  const TCameraCredentials pre = PrefilledCredentials(family, TCredentialUse::Apply);
+  dlg.edUser->setText(Q(pre.User));
+  dlg.edPwd->setText(Q(pre.Password));
   if (RunCredentialDialog(dlg) != QDialog::Accepted) return false;
   const std::string user = Trimmed(dlg.edUser->text());
   const std::string password = Trimmed(dlg.edPwd->text());
@@ -781,9 +778,9 @@ void TfrmAdv_Main::spbCheckOuterUrlClick() {
 bool TfrmAdv_Main::UpgradeDevice(int family) {
   TfrmAuthInput dlg(this);
   dlg.SetFamily(family);
-  dlg.edUser->setText(QStringLiteral("admin"));
-  dlg.edPwd->setText(family == 5 ? QString::fromLatin1(kDefaultCameraPassword)
-                                 : QString());
+  const TCameraCredentials pre = PrefilledCredentials(family, TCredentialUse::Upgrade);
+  dlg.edUser->setText(Q(pre.User));
+  dlg.edPwd->setText(Q(pre.Password));
   if (RunCredentialDialog(dlg) != QDialog::Accepted) return false;
   btnUpgrade->setEnabled(false);
   const bool timerWasOn = Timer1_->isActive();

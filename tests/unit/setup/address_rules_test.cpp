@@ -165,6 +165,25 @@ TEST(ApplyRule, LastOctet) {
   }
 }
 
+TEST(CredentialDialog, PrefilledPerFamilyAndUse) {
+  struct Case {
+    int family;
+    TCredentialUse use;
+    const char* password;
+  } cases[] = {
+      {2, TCredentialUse::Apply, ""},        {4, TCredentialUse::Apply, "vemra"},
+      {5, TCredentialUse::Apply, "vemra"},   {8, TCredentialUse::Apply, ""},
+      {9, TCredentialUse::Apply, ""},        {2, TCredentialUse::Upgrade, ""},
+      {4, TCredentialUse::Upgrade, ""},      {5, TCredentialUse::Upgrade, "vemra"},
+      {8, TCredentialUse::Upgrade, ""},      {9, TCredentialUse::Upgrade, ""},
+  };
+  for (const Case& c : cases) {
+    const TCameraCredentials got = PrefilledCredentials(c.family, c.use);
+    EXPECT_EQ(got.User, "admin") << c.family;
+    EXPECT_EQ(got.Password, c.password) << c.family << (c.use == TCredentialUse::Apply ? " apply" : " upgrade");
+  }
+}
+
 TAutoSettingInput Pc(const std::string& cameraIp, const std::string& mask = "255.255.255.0") {
   TAutoSettingInput in;
   in.SelectedMode = kModeStatic;
