@@ -117,7 +117,11 @@ int TfrmAuthInput::TestCredentials(const std::string& rawUser, const std::string
       std::string reply;
       bool ok = TTools::HttpGet(base_ + PathGetParams(user, password), user, password,
                                 kCgiTimeoutMs, reply);
-      return ok && reply.find("var") != std::string::npos ? 0 : -2;
+      // A camera refuses a login with a text holding "Auth Failed", which may itself be a
+      // "var" statement: such a reply is a refusal, not an accepted account.
+      const bool accepted = ok && reply.find("var") != std::string::npos &&
+                            reply.find("Auth Failed") == std::string::npos;
+      return accepted ? 0 : -2;
     }
     case 5: {
       std::string host;
