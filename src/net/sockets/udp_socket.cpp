@@ -97,7 +97,19 @@ bool UdpSocket::SetBroadcast(bool on) {
 
 bool UdpSocket::SetReceiveBuffer(int bytes) {
   if (fd_ < 0) return false;
-  return ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) == 0;
+  if (::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) != 0) return false;
+  // Linux caps the request at twice net.core.rmem_max (a stock machine grants 416 KiB, too
+  // little for a reply storm of a large LAN); with CAP_NET_ADMIN the cap can be passed.
+  if (ReceiveBufferSize() < bytes) ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes);
+  return true;
+}
+
+int UdpSocket::ReceiveBufferSize() const {
+  if (fd_ < 0) return 0;
+  int granted = 0;
+  socklen_t len = sizeof granted;
+  if (::getsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &granted, &len) != 0) return 0;
+  return granted;
 }
 
 bool UdpSocket::SendTo(const std::string& addr, uint16_t port, std::span<const uint8_t> data) {

@@ -48,8 +48,11 @@ class UdpSocket {
   // 65535) that can be bound. On failure the socket is closed (inactive) and false returned.
   bool BindFreePort(uint16_t first, const std::string& localAddr = "", int range = 1000);
   bool SetBroadcast(bool on);
-  // Asks the kernel for a receive buffer of at least `bytes` (best effort).
+  // Asks the kernel for a receive buffer of at least `bytes` (best effort: past the system's
+  // cap only with CAP_NET_ADMIN).
   bool SetReceiveBuffer(int bytes);
+  // The receive buffer the kernel granted (Linux reports twice the usable size); 0 when closed.
+  int ReceiveBufferSize() const;
 
   // Sends one datagram to addr:port; true when the whole datagram was handed to the kernel.
   bool SendTo(const std::string& addr, uint16_t port, std::span<const uint8_t> data);
