@@ -27,6 +27,7 @@
 #include <thread>
 
 #include "core/i18n/lang.h"
+#include "e2e/support/in_namespace.h"
 #include "net/cgi/device_series.h"
 #include "net/discovery/discovery_engine.h"
 #include "ui/app/lang_message_box.h"
@@ -153,26 +154,7 @@ class Camsim {
   pid_t pid_ = -1;
 };
 
-class InNamespace {
- public:
-  explicit InNamespace(const std::string& ns) {
-    home_ = ::open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC);
-    const int fd = ::open(("/var/run/netns/" + ns).c_str(), O_RDONLY | O_CLOEXEC);
-    ok_ = home_ >= 0 && fd >= 0 && ::setns(fd, CLONE_NEWNET) == 0;
-    if (fd >= 0) ::close(fd);
-  }
-  ~InNamespace() {
-    if (home_ >= 0) {
-      ::setns(home_, CLONE_NEWNET);
-      ::close(home_);
-    }
-  }
-  bool ok() const { return ok_; }
-
- private:
-  int home_ = -1;
-  bool ok_ = false;
-};
+using e2e::InNamespace;
 
 TEST(AdvApplyE2E, EveryFamilyTakesNewSettingsAndComesBackAtItsNewAddress) {
   std::string tmpl = (fs::temp_directory_path() / "kestrova-e2e-adv-XXXXXX").string();

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "core/i18n/lang.h"
+#include "e2e/support/in_namespace.h"
 #include "net/discovery/discovery_engine.h"
 #include "ui/setup/adv_main.h"
 
@@ -242,27 +243,7 @@ class Camsim {
   int reloads_ = 0;
 };
 
-// Moves this thread (and threads it starts later) into a namespace of the LAN and back.
-class InNamespace {
- public:
-  explicit InNamespace(const std::string& ns) {
-    home_ = ::open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC);
-    const int fd = ::open(("/var/run/netns/" + ns).c_str(), O_RDONLY | O_CLOEXEC);
-    ok_ = home_ >= 0 && fd >= 0 && ::setns(fd, CLONE_NEWNET) == 0;
-    if (fd >= 0) ::close(fd);
-  }
-  ~InNamespace() {
-    if (home_ >= 0) {
-      ::setns(home_, CLONE_NEWNET);
-      ::close(home_);
-    }
-  }
-  bool ok() const { return ok_; }
-
- private:
-  int home_ = -1;
-  bool ok_ = false;
-};
+using e2e::InNamespace;
 
 class DiscoveryE2E : public ::testing::Test {
  protected:
