@@ -74,6 +74,13 @@ struct CameraConfig {
     return it == extra.end() ? def : it->second;
   }
   int SettingInt(const std::string& key, int def) const;
+  // The address text the camera writes into its answers for one of its own addresses (field
+  // "ip", "mask", "gateway", "dns1" or "dns2"): the value of reported_FIELD when the file gives
+  // one (any text: a firmware that reports a host name, "x@host/" or junk), else `own`. The
+  // camera itself keeps its configured address (its servers listen there).
+  std::string Reported(const std::string& field, const std::string& own) const {
+    return Setting("reported_" + field, own);
+  }
   bool operator==(const CameraConfig&) const = default;
 };
 

@@ -112,11 +112,11 @@ const std::vector<std::string> kF5DefaultKeys = {
 std::string F5Value(const CameraConfig& c, const std::string& key) {
   if (key == "sn") return c.sn;
   if (key == "name") return c.name;
-  if (key == "ip") return c.ip;
-  if (key == "netmask") return c.mask;
-  if (key == "gw") return c.gateway;
-  if (key == "mdns") return c.dns1;
-  if (key == "sdns") return c.dns2;
+  if (key == "ip") return c.Reported("ip", c.ip);
+  if (key == "netmask") return c.Reported("mask", c.mask);
+  if (key == "gw") return c.Reported("gateway", c.gateway);
+  if (key == "mdns") return c.Reported("dns1", c.dns1);
+  if (key == "sdns") return c.Reported("dns2", c.dns2);
   if (key == "mac") return c.mac;
   if (key == "portctp") return std::to_string(c.http_port);
   if (key == "ddns") return c.ddns_server;
@@ -291,11 +291,11 @@ Outcome F8Handle(CameraConfig& c, ByteView d) {
 // field unless they fill it.
 
 void F9Layout(Bytes& b, const CameraConfig& c) {
-  PutText(b, 4, 16, c.ip, false);
-  PutText(b, 20, 16, c.mask, false);
-  PutText(b, 36, 16, c.gateway, false);
-  PutText(b, 52, 16, c.dns1, false);
-  PutText(b, 68, 16, c.dns2, false);
+  PutText(b, 4, 16, c.Reported("ip", c.ip), false);
+  PutText(b, 20, 16, c.Reported("mask", c.mask), false);
+  PutText(b, 36, 16, c.Reported("gateway", c.gateway), false);
+  PutText(b, 52, 16, c.Reported("dns1", c.dns1), false);
+  PutText(b, 68, 16, c.Reported("dns2", c.dns2), false);
   PutRaw(b, 84, MacBytes(c));
   PutLe16(b, 90, c.http_port);
   PutText(b, 92, 32, c.sn, false);
@@ -496,11 +496,11 @@ Bytes F5SearchReply(const CameraConfig& c) {
 
 Bytes F8NetBlock(const CameraConfig& c) {
   Bytes b(kNetBlock, 0);
-  PutText(b, 0, 16, c.ip);
-  PutText(b, 16, 16, c.mask);
-  PutText(b, 32, 16, c.gateway);
-  PutText(b, 48, 16, c.dns1);
-  PutText(b, 64, 16, c.dns2);
+  PutText(b, 0, 16, c.Reported("ip", c.ip));
+  PutText(b, 16, 16, c.Reported("mask", c.mask));
+  PutText(b, 32, 16, c.Reported("gateway", c.gateway));
+  PutText(b, 48, 16, c.Reported("dns1", c.dns1));
+  PutText(b, 64, 16, c.Reported("dns2", c.dns2));
   PutLe16(b, 80, c.http_port);
   PutLe16(b, 82, c.http_port);
   PutLe16(b, 84, c.http_port);

@@ -69,6 +69,7 @@ std::optional<TDevInfo> ParseFamily9Answer(std::span<const uint8_t> data) {
   d.DDnsServer = WholeText(r, f9::kDdnsServer);
   d.DDnsUser = WholeText(r, f9::kDdnsUser);
   d.DDnsPwd = WholeText(r, f9::kDdnsPwd);
+  if (!KeepReportedAddresses(d)) return std::nullopt;
   return d;
 }
 

@@ -24,7 +24,9 @@ inline constexpr std::size_t kFamily9AnswerMinSize = 324;
 inline constexpr std::size_t kFamily9ReceiveMax = 1024;
 
 // A record with DevType 9 from a search answer (starting 44 48 01 08), or nullopt when the
-// datagram is not one or is too short. Never reads beyond data.
+// datagram is not one, is too short, or its address text is not a dotted-quad IPv4 address
+// (the camera is not listed). Mask, gateway and DNS texts that are not addresses are emptied
+// (KeepReportedAddresses). Never reads beyond data.
 std::optional<TDevInfo> ParseFamily9Answer(std::span<const uint8_t> data);
 
 }  // namespace kestrova

@@ -291,6 +291,11 @@ ParseResult ParseFamily5Reply(std::span<const uint8_t> data) {
     res.kind = DatagramKind::Malformed;
     return res;
   }
+  if (!KeepReportedAddresses(d)) {
+    res.rec = TDevInfo{};
+    res.kind = DatagramKind::AddressRejected;
+    return res;
+  }
   res.accepted = true;
   return res;
 }
@@ -329,6 +334,12 @@ ParseResult ParseFamily8(std::span<const uint8_t> data, const FindDevByMacFn& fi
     d.IPMode = r.U8(At(f8::kNbDhcp).offset) == 0 ? 2 : 1;
     d.Name = r.Text(At(f8::kNbName));  // UTF-8, kept as it is
     d.Version = r.TextToEnd(f8::kVersionAt);
+    if (!KeepReportedAddresses(d)) {
+      // Not listed, so its DDNS reply would find no entry: no follow-up either.
+      res.rec = TDevInfo{};
+      res.kind = DatagramKind::AddressRejected;
+      return res;
+    }
     res.accepted = true;
     res.followUps.push_back(Family8FollowUp(data, f8::kDdnsRequest, f8::kNetBlock));
     return res;

@@ -93,6 +93,7 @@ enum class DatagramKind : uint8_t {
   Family8DdnsReply,   // 0F 8F: DDNS fields merged into the listed record (if listed)
   Family8Other,       // 0x10 0x10 with any other command (own requests echoed): ignored
   Malformed,          // a known beginning but too short / too long to read
+  AddressRejected,    // a family-5 or family-8 record whose address is not dotted-quad IPv4
 };
 
 struct ParseResult {
@@ -114,7 +115,11 @@ using FindDevByMacFn = std::function<const TDevInfo*(const std::string& mac)>;
 // datagram longer than kDiscoveryDatagramMax is discarded (kind Malformed). A family-2 reply
 // shorter than its announced body, or a family-8 reply shorter than the fields read from it,
 // is rejected (Malformed). A family-2 or family-5 reply without an identity (empty MAC text)
-// is not accepted either: every such camera would share one list entry.
+// is not accepted either: every such camera would share one list entry. A family-5 reply or
+// family-8 information reply whose address text is not a dotted-quad IPv4 address (a name,
+// "x@host/", "1.2.3.4:80" ...) is not accepted (AddressRejected, no follow-up): its camera is
+// never listed, so no request is ever built from that text. Mask, gateway and DNS texts that
+// are not addresses are emptied (KeepReportedAddresses).
 ParseResult ParseDatagram(std::span<const uint8_t> data, const FindDevByMacFn& findDevByMac = {});
 
 // The family parsers behind ParseDatagram, for tests and tools. Each expects the datagram to

@@ -72,6 +72,40 @@ std::optional<std::array<uint8_t, 4>> IPStrToBytes(std::string_view text) {
   return out;
 }
 
+bool IsIPv4Text(std::string_view text) {
+  if (!IPStrToBytes(text)) return false;
+  // Four decimal parts: a part that starts with '0' must be "0" itself.
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool partStart = i == 0 || text[i - 1] == '.';
+    const bool partGoesOn = i + 1 < text.size() && text[i + 1] != '.';
+    if (partStart && text[i] == '0' && partGoesOn) return false;
+  }
+  return true;
+}
+
+bool IsLanIPv4Text(std::string_view text) {
+  if (!IsIPv4Text(text)) return false;
+  const std::array<uint8_t, 4> a = *IPStrToBytes(text);
+  return a[0] == 127 || a[0] == 10 || (a[0] == 172 && (a[1] & 0xF0) == 16) || (a[0] == 192 && a[1] == 168) ||
+         (a[0] == 169 && a[1] == 254);
+}
+
+bool IsUnicastIPv4Text(std::string_view text) {
+  if (!IsIPv4Text(text)) return false;
+  const uint8_t first = (*IPStrToBytes(text))[0];
+  return first != 0 && first < 224;
+}
+
+bool IsHostNameText(std::string_view text) {
+  if (text.empty() || text.size() > 253) return false;
+  for (unsigned char c : text) {
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                    c == '_' || c == '.';
+    if (!ok) return false;
+  }
+  return true;
+}
+
 std::vector<uint8_t> HexToBytes(std::string_view text, std::size_t n, bool* ok) {
   std::vector<uint8_t> out(n, 0);
   bool all = true;

@@ -212,6 +212,8 @@ void ParseDeviceParams(std::string_view reply, TDevInfo& dev, std::string_view u
   dev.DDnsPwd = ExtractLineValue(reply, "ddns_pwd");
   dev.DDnsServer = ExtractLineValue(reply, "ddns_proxy_svr");
   dev.DevType = 9;
+  // Address texts that are not dotted-quad addresses are not kept, so none becomes a URL.
+  if (!KeepReportedAddresses(dev)) dev.IP.clear();
 }
 
 void ParseDeviceStatus(std::string_view reply, TDevInfo& dev) {

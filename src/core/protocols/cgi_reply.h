@@ -94,7 +94,8 @@ std::string ScanRecordText(const TWiFiRecord& rec);
 std::vector<TWiFi> ParseCgiScanList(std::string_view reply, int32_t devType);
 
 // get_params.cgi (login style) into the record; user and password become User and Pwd, and
-// DevType becomes 9.
+// DevType becomes 9. An address value (ip, mask, geteway, dns1, dns2) that is not a dotted-quad
+// IPv4 address leaves its field empty.
 void ParseDeviceParams(std::string_view reply, TDevInfo& dev, std::string_view user, std::string_view password);
 // get_status.cgi into MAC, Name, Version and SN.
 void ParseDeviceStatus(std::string_view reply, TDevInfo& dev);

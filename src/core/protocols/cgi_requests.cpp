@@ -7,14 +7,10 @@
 
 namespace kestrova {
 
-std::string CgiBase(std::string_view ip, uint16_t port) {
-  std::string s = "http://" + std::string(ip);
-  if (port != 80) s += ":" + std::to_string(port);
-  return s;
-}
+std::string CgiBase(std::string_view ip, uint16_t port) { return CameraBaseUrl(ip, port); }
 
 std::string CgiScanBase(std::string_view ip, uint16_t port) {
-  return "Http://" + std::string(ip) + ":" + std::to_string(port);
+  return CameraBaseUrl(ip, port, TUrlPort::Always, "Http");
 }
 
 std::string CredU(std::string_view user, std::string_view password) {
@@ -86,15 +82,9 @@ std::string PathUpgradeFirmware(std::string_view u, std::string_view p) {
 std::string PathUpgradeHtmls(std::string_view u, std::string_view p) { return "/upgrade_htmls.cgi?" + CredL(u, p); }
 
 std::string UpgradeUploadBase(std::string_view version, std::string_view base, std::string_view ip) {
+  if (!ParseCameraBaseUrl(base)) return {};
   if (VersionLess(version, "84.2.0.121")) return std::string(base);
-  return "http://" + std::string(ip) + ":8600";
-}
-
-std::string HostOfBase(std::string_view base) {
-  size_t p = base.find("//");
-  if (p != std::string_view::npos) base = base.substr(p + 2);
-  size_t end = base.find_first_of(":/");
-  return std::string(base.substr(0, end));
+  return CameraBaseUrl(ip, 8600, TUrlPort::Always);
 }
 
 std::string FactoryMac(std::string_view mac) {

@@ -12,9 +12,11 @@
 
 namespace kestrova {
 
-// "http://" + address, then ":" + port unless the port is 80.
+// "http://" + address, then ":" + port unless the port is 80 (CameraBaseUrl): empty when the
+// address is not one a request may go to, and then no request is sent.
 std::string CgiBase(std::string_view ip, uint16_t port);
-// The scan base of the CGI family: "Http://" + address + ":" + port, the port always written.
+// The scan base of the CGI family: "Http://" + address + ":" + port, the port always written;
+// empty as CgiBase.
 std::string CgiScanBase(std::string_view ip, uint16_t port);
 
 // Credential styles of the query: U "user=..&pwd=..", L "loginuse=..&loginpas=..".
@@ -49,11 +51,10 @@ std::string PathGetStatusU(std::string_view user, std::string_view password);
 std::string PathUpgradeFirmware(std::string_view user, std::string_view password);
 std::string PathUpgradeHtmls(std::string_view user, std::string_view password);
 // The upload base of a firmware or web-page upgrade: the given base for a version below
-// "84.2.0.121" compared as text, else "http://" + camera address + ":8600".
+// "84.2.0.121" compared as text, else "http://" + camera address + ":8600". Empty when the
+// base is not a camera base address (ParseCameraBaseUrl) or the address is not one a request
+// may go to.
 std::string UpgradeUploadBase(std::string_view version, std::string_view base, std::string_view ip);
-// The camera address of a base address: everything up to and including "//" removed, then
-// everything from the next ':' (or '/') on.
-std::string HostOfBase(std::string_view base);
 // The MAC form of the factory request: lower case, pairs from the start joined by ':' (an odd
 // last character dropped), trimmed.
 std::string FactoryMac(std::string_view mac);

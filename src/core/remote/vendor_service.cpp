@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "core/discovery/ip_text.h"
+
 namespace kestrova::remote {
 namespace {
 
@@ -25,12 +27,7 @@ std::string Rest(const std::string& reply) { return reply.size() > 1 ? reply.sub
 
 std::string ServiceHost(std::string_view ddnsServer) {
   std::string_view host = ddnsServer.substr(0, ddnsServer.find_first_of(":/"));
-  for (unsigned char c : host) {
-    bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-              c == '-' || c == '.' || c == '_';
-    if (!ok) return {};
-  }
-  return std::string(host);
+  return IsHostNameText(host) ? std::string(host) : std::string();
 }
 
 std::string EncodeQueryValue(std::string_view value) {

@@ -54,11 +54,11 @@ std::string OneLineField(std::string s) {
 std::string OuterAddressFor(const TDevInfo& rec, std::string_view defaultSuffix) {
   if (rec.DDnsServer.empty() || rec.DDnsUser.empty()) return {};
   size_t dot = rec.DDnsServer.find('.');
-  if (dot == std::string::npos) return "http://" + rec.DDnsUser + std::string(defaultSuffix);
+  if (dot == std::string::npos) return OuterUrlOf(rec.DDnsUser, defaultSuffix);
   std::string suffix = rec.DDnsServer.substr(dot);
   size_t colon = suffix.find(':');
   if (colon != std::string::npos) suffix.resize(colon);
-  return "http://" + rec.DDnsUser + suffix;
+  return OuterUrlOf(rec.DDnsUser, suffix);
 }
 
 TDetailsView DetailsViewFor(const TDevInfo& rec, std::string_view defaultSuffix) {

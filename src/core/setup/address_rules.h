@@ -47,7 +47,8 @@ TDetailsView DetailsViewFor(const TDevInfo& rec,
 
 // The advanced window's outer address of a record: empty when DDnsServer or DDnsUser is empty;
 // with a DDnsServer without '.', "http://" + DDnsUser + defaultSuffix; otherwise "http://" +
-// DDnsUser + DDnsServer from its first '.', cut before the first ':' in that part.
+// DDnsUser + DDnsServer from its first '.', cut before the first ':' in that part. Empty when
+// that host is not a plain host name (OuterUrlOf).
 std::string OuterAddressFor(const TDevInfo& rec,
                             std::string_view defaultSuffix = deployment::kDefaultDdnsDomainSuffix);
 

@@ -8,6 +8,7 @@ namespace kestrova {
 CgiScanStatus ScanCgi(const TDevInfo& dev, const std::string& user, const std::string& password,
                       std::vector<TWiFi>& list, int timeoutMs) {
   const std::string base = CgiBase(dev.IP, dev.HttpPort);
+  if (base.empty()) return CgiScanStatus::CantConnect;  // no address a request may go to
   const std::string scan = base + PathWifiScanStep(dev.DevType, user, password);
   if (!TTools::HttpGet(scan, user, password, timeoutMs).Ok) return CgiScanStatus::CantConnect;
   if (dev.DevType != 8) (void)TTools::HttpGet(scan, user, password, timeoutMs);

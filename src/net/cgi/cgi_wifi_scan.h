@@ -13,7 +13,8 @@ namespace kestrova {
 
 enum class CgiScanStatus { Ok, CantConnect, NoResult };
 
-// Requests go to DeviceLanUrl(dev) with the credentials as given (not trimmed) and Basic.
+// Requests go to DeviceLanUrl(dev) with the credentials as given (not trimmed) and Basic; a
+// record without an address a request may go to gets CantConnect and no request.
 CgiScanStatus ScanCgi(const TDevInfo& dev, const std::string& user, const std::string& password,
                       std::vector<TWiFi>& list, int timeoutMs = 10000);
 

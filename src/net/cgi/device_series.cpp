@@ -41,6 +41,13 @@ std::string TT517Series::Base() const {
   return CgiBase(device_->IP, device_->HttpPort);
 }
 
+THttpReply TT517Series::Get(const std::string& path, int timeoutMs, const std::string& user,
+                            const std::string& password) const {
+  const std::string base = Base();
+  if (base.empty()) return {};  // no camera, or no address a request may go to
+  return TTools::HttpGet(base + path, user, password, timeoutMs);
+}
+
 void TT517Series::Search(uint16_t port, TDeviceFoundEvent event) {
   if (searchHook_) searchHook_(port, std::move(event));
 }
@@ -65,6 +72,7 @@ bool TT517Series::SetNetParams(const std::string&, uint16_t, const std::string& 
 }
 
 bool TT517Series::CheckAuth(const std::string& base, const std::string& user, const std::string& password) {
+  if (!ParseCameraBaseUrl(base)) return false;
   auto r = TTools::HttpGet(base + PathGetParams(TrimText(user), TrimText(password)), {}, {}, 5000);
   return r.Ok && !Has(r.Text, "Auth Failed");
 }
@@ -73,6 +81,7 @@ int TT517Series::ScanWiFi(const std::string& user, const std::string& password, 
   list.clear();
   if (!device_) return -1;
   const std::string base = CgiScanBase(device_->IP, device_->HttpPort);
+  if (base.empty()) return -1;
   const std::string u = TrimCopy(user), p = TrimCopy(password);
   auto scan = TTools::HttpGet(base + PathWifiScan(u, p), {}, {}, 5000);
   if (!scan.Ok || !Has(scan.Text, "ok")) return -1;
@@ -98,7 +107,7 @@ TWiFiParams* TT517Series::GetWiFiParams(const std::string& user, const std::stri
   if (!wifi_) wifi_ = std::make_unique<TWiFiParams>();
   *wifi_ = TWiFiParams{};
   wifiStale_ = false;
-  auto r = TTools::HttpGet(Base() + PathGetParams(TrimText(user), TrimText(password)), {}, {}, 10000);
+  auto r = Get(PathGetParams(TrimText(user), TrimText(password)), 10000);
   if (!r.Ok) return wifi_.get();
   if (!Has(r.Text, "var")) return nullptr;
   *wifi_ = ParseWiFiParams(r.Text);
@@ -108,9 +117,9 @@ TWiFiParams* TT517Series::GetWiFiParams(const std::string& user, const std::stri
 int TT517Series::SetWiFiParams(const std::string& user, const std::string& password) {
   if (!wifi_ || wifiStale_) return 0;  // nothing read from this camera: nothing to send
   const std::string u = TrimCopy(user), p = TrimCopy(password);
-  auto r = TTools::HttpGet(Base() + PathSetWifi(9, u, p, *wifi_), {}, {}, 10000);
+  auto r = Get(PathSetWifi(9, u, p, *wifi_), 10000);
   if (!r.Ok || !Has(r.Text, "reboot")) return 0;
-  auto reboot = TTools::HttpGet(Base() + PathRebootNext(9), u, p, 10000);
+  auto reboot = Get(PathRebootNext(9), 10000, u, p);
   return reboot.Ok ? 1 : 2;
 }
 
@@ -119,7 +128,7 @@ TFactoryParams* TT517Series::GetFactoryParams(const std::string& user, const std
   if (!factory_) factory_ = std::make_unique<TFactoryParams>();
   if (factoryStale_) *factory_ = TFactoryParams{};
   factoryStale_ = false;
-  auto r = TTools::HttpGet(Base() + PathGetFactoryParam(user, password), {}, {}, 5000);
+  auto r = Get(PathGetFactoryParam(user, password), 5000);
   if (!r.Ok)
     factory_->Status = 6;
   else
@@ -130,13 +139,15 @@ TFactoryParams* TT517Series::GetFactoryParams(const std::string& user, const std
 int TT517Series::SetDDNS(const std::string& user, const std::string& password) {
   TFactoryParams empty;
   const TFactoryParams& f = factory_ && !factoryStale_ ? *factory_ : empty;
-  auto r = TTools::HttpGet(Base() + PathSetDdns(f, user, password), {}, {}, 10000);
+  auto r = Get(PathSetDdns(f, user, password), 10000);
   if (!r.Ok) return 2;
   return Has(r.Text, "ok") ? 0 : 1;
 }
 
 bool TT517Series::Upgrade(const std::string& base, const std::string& user, const std::string& fileName,
                           const std::string& password, bool htmls) {
+  const std::optional<TCameraEndpoint> given = ParseCameraBaseUrl(base);
+  if (!given) return false;  // nothing goes to a base that names no camera address
   std::string version, ip;
   if (device_) {
     version = device_->Version;
@@ -144,10 +155,12 @@ bool TT517Series::Upgrade(const std::string& base, const std::string& user, cons
   } else {
     auto r = TTools::HttpGet(base + PathGetStatusU(user, password), {}, {}, 20000);
     if (r.Ok && !r.Text.empty()) version = ReadSysVersion(r.Text);
-    ip = HostOfBase(base);
+    ip = given->IP;
   }
-  const std::string url = UpgradeUploadBase(version, base, ip) +
-                          (htmls ? PathUpgradeHtmls(user, password) : PathUpgradeFirmware(user, password));
+  const std::string uploadBase = UpgradeUploadBase(version, base, ip);
+  if (uploadBase.empty()) return false;
+  const std::string url =
+      uploadBase + (htmls ? PathUpgradeHtmls(user, password) : PathUpgradeFirmware(user, password));
   return TTools::HttpPostFile(url, "file", fileName, "application/x-zip-compressed", TrimCopy(user),
                               TrimCopy(password), kUpgradeTimeoutMs);
 }
@@ -165,13 +178,13 @@ bool TT517Series::UpgradeHtmls(const std::string& base, const std::string& user,
 bool TT517Series::SetFactoryParams(const std::string& user, const std::string& password, const std::string& wifiMac,
                                    const TDevInfo& record, const TDevInfo& compared) {
   const std::string u = TrimCopy(user), p = TrimCopy(password);
-  auto r = TTools::HttpGet(Base() + PathSetFactoryParam(u, p, record.MAC, wifiMac), {}, {}, 20000);
+  auto r = Get(PathSetFactoryParam(u, p, record.MAC, wifiMac), 20000);
   if (!r.Ok) return false;
   const std::string version = device_ ? device_->Version : std::string();
   if (VersionLess(version, "48.2.0.121")) {
     if (compared.IP != record.IP || compared.HttpPort != record.HttpPort)
       return SetNetParams(compared.IP, compared.HttpPort, user, password, record, compared);
-    (void)TTools::HttpGet(Base() + PathRebootL(u, p), {}, {}, 20000);
+    (void)Get(PathRebootL(u, p), 20000);
     return true;
   }
   (void)SetDefault(user, password);
@@ -179,16 +192,16 @@ bool TT517Series::SetFactoryParams(const std::string& user, const std::string& p
 }
 
 bool TT517Series::SetDefault(const std::string& user, const std::string& password) {
-  auto r = TTools::HttpGet(Base() + PathSetDefault(TrimText(user), TrimText(password)), {}, {}, 20000);
+  auto r = Get(PathSetDefault(TrimText(user), TrimText(password)), 20000);
   return r.Ok && Has(Lower(r.Text), "ok");
 }
 
 void TT517Series::GetParams(TDevInfo& dev, const std::string& user, const std::string& password) {
   const std::string u = TrimCopy(user), p = TrimCopy(password);
-  auto r = TTools::HttpGet(Base() + PathGetParamsL(u, p), {}, {}, 20000);
+  auto r = Get(PathGetParamsL(u, p), 20000);
   if (!r.Ok) return;
   ParseDeviceParams(r.Text, dev, user, password);
-  auto s = TTools::HttpGet(Base() + PathGetStatusL(u, p), {}, {}, 20000);
+  auto s = Get(PathGetStatusL(u, p), 20000);
   if (s.Ok) ParseDeviceStatus(s.Text, dev);
 }
 

@@ -14,6 +14,7 @@
 
 #include "core/discovery/dev_info.h"
 #include "core/protocols/cgi_reply.h"
+#include "net/http/tools.h"
 
 namespace kestrova {
 
@@ -40,6 +41,7 @@ class IDeviceSeries {
   virtual void SetDevice(const TDevInfo& dev) = 0;
   virtual void ClearDevice() = 0;
   virtual const TDevInfo* GetDevice() const = 0;
+  // false without a request when base is not a camera base address (ParseCameraBaseUrl).
   virtual bool CheckAuth(const std::string& base, const std::string& user, const std::string& password) = 0;
   virtual bool SetFactoryParams(const std::string& user, const std::string& password, const std::string& wifiMac,
                                 const TDevInfo& record, const TDevInfo& compared) = 0;
@@ -55,6 +57,7 @@ class IDeviceSeries {
   virtual TFactoryParams* GetFactoryParams(const std::string& user, const std::string& password, bool useCache) = 0;
   // Sends the factory record as the DDNS account: 0 "ok", 1 other reply, 2 request failed.
   virtual int SetDDNS(const std::string& user, const std::string& password) = 0;
+  // Uploads go only to a camera base address (ParseCameraBaseUrl); false otherwise.
   virtual bool UpgradeFirmware(const std::string& base, const std::string& user, const std::string& fileName,
                                const std::string& password) = 0;
   virtual bool UpgradeHtmls(const std::string& base, const std::string& user, const std::string& fileName,
@@ -106,7 +109,11 @@ class TT517Series : public IDeviceSeries {
   void GetParams(TDevInfo& dev, const std::string& user, const std::string& password) override;
 
  private:
+  // The current device's base address; empty without a device or when its address is not one
+  // a request may go to (then every request of the driver fails without being sent).
   std::string Base() const;
+  THttpReply Get(const std::string& path, int timeoutMs, const std::string& user = {},
+                 const std::string& password = {}) const;
   bool Upgrade(const std::string& base, const std::string& user, const std::string& fileName,
                const std::string& password, bool htmls);
 

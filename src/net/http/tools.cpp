@@ -5,13 +5,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <system_error>
 
+#include "core/discovery/ip_text.h"
 #include "core/protocols/base64.h"
 
 namespace kestrova {
@@ -72,18 +75,91 @@ size_t OnFileData(char* ptr, size_t size, size_t n, void* p) {
 }
 
 
-void CommonOptions(CURL* c, const std::string& url, int timeoutMs, IdleWatch& idle) {
-  curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+void CommonOptions(CURL* c, int timeoutMs, IdleWatch& idle) {
   curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(c, CURLOPT_USERAGENT, "MyIP");
   curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeoutMs));
   curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, OnProgress);
   curl_easy_setopt(c, CURLOPT_XFERINFODATA, &idle);
-  curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(c, CURLOPT_MAXREDIRS, 5L);
+  // Redirects are followed by Perform, and only to the same server.
+  curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
   curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+}
+
+// Where a URL leads: scheme, host and port (the default port of the scheme when none is
+// written). nullopt for a text that is not an absolute http or https URL: nothing is guessed,
+// so a text without a scheme never becomes a request to some host named in it.
+struct Origin {
+  std::string scheme, host, port;
+  bool operator==(const Origin&) const = default;
+};
+
+std::optional<Origin> OriginOf(const char* url) {
+  CURLU* h = curl_url();
+  if (!h) return std::nullopt;
+  std::optional<Origin> out;
+  char *scheme = nullptr, *host = nullptr, *port = nullptr;
+  if (curl_url_set(h, CURLUPART_URL, url, 0) == CURLUE_OK &&
+      curl_url_get(h, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
+      curl_url_get(h, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
+      curl_url_get(h, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK) {
+    Origin o{scheme, host, port};
+    std::transform(o.scheme.begin(), o.scheme.end(), o.scheme.begin(),
+                   [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
+    if ((o.scheme == "http" || o.scheme == "https") && !o.host.empty()) out = std::move(o);
+  }
+  curl_free(scheme);
+  curl_free(host);
+  curl_free(port);
+  curl_url_cleanup(h);
+  return out;
+}
+
+struct Outcome {
+  CURLcode rc = CURLE_URL_MALFORMAT;
+  long status = 0;  // HTTP status of the last response, 0 when none arrived
+};
+
+// Runs the transfer set up on c against url. Every request ends by its deadline
+// (kHttpDeadlineFactor time-outs after the start, redirects included) however slowly the
+// server delivers. A camera on the LAN is asked directly, never through a proxy. With
+// followRedirects, a redirect is followed only to the same scheme, host and port (at most
+// kMaxRedirects), so that no server can send the request and its credentials elsewhere; a
+// redirect to anywhere else ends the exchange with that redirect as the response. restart()
+// drops what a followed redirect delivered.
+constexpr int kMaxRedirects = 5;
+
+Outcome Perform(CURL* c, const std::string& url, int timeoutMs, IdleWatch& idle, bool followRedirects,
+                const std::function<void()>& restart) {
+  Outcome out;
+  const std::optional<Origin> origin = OriginOf(url.c_str());
+  if (!origin) return out;
+  if (IsLanIPv4Text(origin->host)) curl_easy_setopt(c, CURLOPT_PROXY, "");
+  const auto deadline = Clock::now() + std::chrono::milliseconds(HttpDeadlineMs(timeoutMs));
+  std::string current = url;
+  for (int hop = 0;; ++hop) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) {
+      out.rc = CURLE_OPERATION_TIMEDOUT;
+      return out;
+    }
+    curl_easy_setopt(c, CURLOPT_URL, current.c_str());
+    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(left));
+    idle.last = Clock::now();
+    idle.seen = -1;
+    out.rc = curl_easy_perform(c);
+    out.status = 0;
+    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &out.status);
+    if (!followRedirects || out.rc != CURLE_OK || out.status < 300 || out.status > 399 || hop >= kMaxRedirects)
+      return out;
+    char* next = nullptr;
+    if (curl_easy_getinfo(c, CURLINFO_REDIRECT_URL, &next) != CURLE_OK || !next) return out;
+    const std::optional<Origin> target = OriginOf(next);
+    if (!target || *target != *origin) return out;  // another server: not followed
+    current = next;
+    if (restart) restart();
+  }
 }
 
 }  // namespace
@@ -97,7 +173,7 @@ THttpReply TTools::HttpGet(const std::string& url, const std::string& user, cons
   IdleWatch idle{std::chrono::milliseconds(timeoutMs)};
   Sink sink;
   sink.cap = kHttpGetMaxReply;
-  CommonOptions(c, url, timeoutMs, idle);
+  CommonOptions(c, timeoutMs, idle);
   curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnData);
   curl_easy_setopt(c, CURLOPT_WRITEDATA, &sink);
   curl_slist* headers = nullptr;
@@ -108,10 +184,13 @@ THttpReply TTools::HttpGet(const std::string& url, const std::string& user, cons
   }
   headers = curl_slist_append(headers, "Cache-Control: no-cache");
   curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers);
-  CURLcode rc = curl_easy_perform(c);
-  bool ok = rc == CURLE_OK || (rc == CURLE_WRITE_ERROR && sink.capped);
+  const Outcome res = Perform(c, url, timeoutMs, idle, true, [&] {
+    sink.data.clear();
+    sink.capped = false;
+  });
+  bool ok = res.rc == CURLE_OK || (res.rc == CURLE_WRITE_ERROR && sink.capped);
   if (ok) {
-    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &out.Status);
+    out.Status = res.status;
     out.Ok = true;
     size_t nul = sink.data.find('\0');
     if (nul != std::string::npos) sink.data.resize(nul);
@@ -140,8 +219,7 @@ bool TTools::HttpPostFile(const std::string& url, const std::string& partName, c
   IdleWatch idle{std::chrono::milliseconds(timeoutMs)};
   Sink sink;
   sink.cap = kHttpGetMaxReply;
-  CommonOptions(c, url, timeoutMs, idle);
-  curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
+  CommonOptions(c, timeoutMs, idle);
   curl_easy_setopt(c, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
   curl_easy_setopt(c, CURLOPT_PROXY, "");  // no proxy for uploads
   curl_easy_setopt(c, CURLOPT_COOKIEFILE, "");
@@ -164,8 +242,9 @@ bool TTools::HttpPostFile(const std::string& url, const std::string& partName, c
   curl_mime_filedata(part, filePath.c_str());
   curl_mime_type(part, contentType.c_str());
   curl_easy_setopt(c, CURLOPT_MIMEPOST, mime);
-  CURLcode rc = curl_easy_perform(c);
-  bool ok = rc == CURLE_OK || (rc == CURLE_WRITE_ERROR && sink.capped);
+  // A redirect is not followed: the upload is not sent twice, nor anywhere else.
+  const Outcome res = Perform(c, url, timeoutMs, idle, false, {});
+  bool ok = res.rc == CURLE_OK || (res.rc == CURLE_WRITE_ERROR && sink.capped);
   if (reply) *reply = ok ? sink.data : std::string();
   curl_mime_free(mime);
   curl_slist_free_all(headers);
@@ -187,7 +266,7 @@ bool TTools::HttpGetToFile(const std::string& url, const fs::path& target, int t
     return false;
   }
   IdleWatch idle{std::chrono::milliseconds(timeoutMs)};
-  CommonOptions(c, url, timeoutMs, idle);
+  CommonOptions(c, timeoutMs, idle);
   curl_easy_setopt(c, CURLOPT_FAILONERROR, 1L);
   curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnFileData);
   curl_easy_setopt(c, CURLOPT_WRITEDATA, f);
@@ -197,10 +276,16 @@ bool TTools::HttpGetToFile(const std::string& url, const fs::path& target, int t
     headers = curl_slist_append(headers, h.c_str());
     curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers);
   }
-  CURLcode rc = curl_easy_perform(c);
+  const Outcome res = Perform(c, url, timeoutMs, idle, true, [f] {
+    std::fflush(f);
+    std::rewind(f);
+    (void)::ftruncate(::fileno(f), 0);
+  });
   curl_slist_free_all(headers);
   curl_easy_cleanup(c);
-  bool ok = std::fclose(f) == 0 && rc == CURLE_OK;
+  // Only the file itself counts: a redirect that was not followed is no download.
+  const bool complete = res.rc == CURLE_OK && res.status >= 200 && res.status <= 299;
+  bool ok = std::fclose(f) == 0 && complete;
   std::error_code ec;
   if (ok) fs::rename(tmp, target, ec);
   if (!ok || ec) {

@@ -16,6 +16,12 @@ namespace kestrova {
 // The largest reply body HttpGet keeps; the rest is not read.
 inline constexpr std::size_t kHttpGetMaxReply = 512000;
 
+// Every request ends at the latest this many time-outs after it started, however slowly the
+// server trickles its bytes: the time-out bounds the connect and every wait for data, the
+// deadline bounds the whole exchange (redirects included).
+inline constexpr int kHttpDeadlineFactor = 3;
+inline constexpr long HttpDeadlineMs(int timeoutMs) { return static_cast<long>(timeoutMs) * kHttpDeadlineFactor; }
+
 struct THttpReply {
   bool Ok = false;      // the exchange produced a reply (whatever its HTTP status)
   std::string Text;     // the body up to its first zero byte, at most kHttpGetMaxReply bytes
@@ -35,13 +41,20 @@ enum class TSpecialFolderId {
   Personal,      // the home folder
 };
 
+// What every request of TTools has in common:
+// - the URL must be an absolute http or https URL; nothing else is sent anywhere;
+// - the time-out (ms) bounds the connect and every wait for data, HttpDeadlineMs(time-out)
+//   the whole exchange;
+// - a camera on the LAN (a host that IsLanIPv4Text accepts) is asked directly, whatever proxy
+//   the environment names (http_proxy, all_proxy ...); other hosts go through it;
+// - a redirect is followed only to the same scheme, host and port (at most 5 times), so no
+//   server can send the request and its credentials to another host; the upload follows none.
 class TTools {
  public:
   // GET with one time-out for the connect and for every wait for data (ms). The Basic
   // authorization header is sent only when user and password are both non-empty; its value
-  // never holds a line break. The body is read whole, up to kHttpGetMaxReply bytes. The proxy
-  // settings of the environment apply (http_proxy, no_proxy, ...). An HTTP error page counts
-  // as a reply.
+  // never holds a line break. The body is read whole, up to kHttpGetMaxReply bytes. An HTTP
+  // error page counts as a reply, and so does a redirect to another server (not followed).
   static THttpReply HttpGet(const std::string& url, const std::string& user = {}, const std::string& password = {},
                             int timeoutMs = 5000);
   static bool HttpGet(const std::string& url, const std::string& user, const std::string& password, int timeoutMs,
@@ -55,7 +68,8 @@ class TTools {
                            int timeoutMs, std::string* reply = nullptr);
 
   // GET into a file: the body goes to a temporary file beside target that replaces target
-  // only when the transfer completed with a status below 400. Redirects are followed.
+  // only when the transfer completed with a 2xx status (a redirect to another server is no
+  // download).
   static bool HttpGetToFile(const std::string& url, const std::filesystem::path& target, int timeoutMs,
                             const std::string& user = {}, const std::string& password = {});
 

@@ -9,6 +9,8 @@
 
 #include <charconv>
 
+#include "core/discovery/dev_info.h"
+#include "core/discovery/ip_text.h"
 #include "core/i18n/lang.h"
 #include "core/protocols/cgi_requests.h"
 #include "net/cgi/device_series.h"
@@ -114,6 +116,7 @@ int TfrmAuthInput::TestCredentials(const std::string& rawUser, const std::string
   switch (family_) {
     case 2:
     case 8: {
+      if (!ParseCameraBaseUrl(base_)) return -2;  // names no camera address: nothing is sent
       std::string reply;
       bool ok = TTools::HttpGet(base_ + PathGetParams(user, password), user, password,
                                 kCgiTimeoutMs, reply);
@@ -127,6 +130,7 @@ int TfrmAuthInput::TestCredentials(const std::string& rawUser, const std::string
       std::string host;
       int port = 0;
       if (!CtpTargetOfBase(base_, host, port)) return -2;
+      if (!IsUnicastIPv4Text(host)) return -1;  // no connection is made to anything else
       CtpConnection conn = AcquireConnection(host, port);
       if (!conn) return -1;
       return Login(*conn, user, password) ? 0 : -2;

@@ -19,7 +19,8 @@ class TfrmAuthInput : public QDialog {
   ~TfrmAuthInput() override;
 
   // Called in this order before the dialog is shown: test enabled (only when a real test is
-  // wanted), family, base address ("http://" + IP + ":" + port).
+  // wanted), family, base address (CameraBaseUrl(IP, port, TUrlPort::Always)). A base that
+  // names no dotted-quad camera address is never sent anything.
   void SetTestEnabled(bool enabled) { testEnabled_ = enabled; }
   void SetFamily(int family);
   void SetBaseAddress(const std::string& base) { base_ = base; }

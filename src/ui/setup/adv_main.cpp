@@ -658,7 +658,7 @@ bool TfrmAdv_Main::ApplyDevice(const TDevInfo& listed, TDevInfo rec) {
 
   TfrmAuthInput dlg(this);
   dlg.SetFamily(family);
-  dlg.SetBaseAddress("http://" + old.IP + ":" + std::to_string(old.HttpPort));
+  dlg.SetBaseAddress(CameraBaseUrl(old.IP, old.HttpPort, TUrlPort::Always));
   const TCameraCredentials pre = PrefilledCredentials(family, TCredentialUse::Apply);
   dlg.edUser->setText(Q(pre.User));
   dlg.edPwd->setText(Q(pre.Password));

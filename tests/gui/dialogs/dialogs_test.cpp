@@ -19,6 +19,7 @@
 #include "ui/dialogs/countdown.h"
 #include "ui/dialogs/q_info.h"
 #include "ui/i18n/apply_strings.h"
+#include "support/proxy_env.h"
 
 namespace kestrova {
 namespace {
@@ -26,6 +27,7 @@ namespace {
 class QtEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
+    test::ClearProxyEnvironment();  // the credential tests ask servers on loopback
     static int argc = 1;
     static char name[] = "gui_dialogs_test";
     static char* argv[] = {name, nullptr};
@@ -232,6 +234,16 @@ TEST_F(DialogTest, CgiFamiliesTestGetParams) {
   auto reqs = cam.Requests();
   ASSERT_FALSE(reqs.empty());
   EXPECT_EQ(reqs[0], "/get_params.cgi?user=admin&pwd=good|Basic YWRtaW46Z29vZA==");
+  // A base whose host is not a dotted-quad address (here one that would still reach the
+  // camera) gets nothing sent: no credentials go to a host a device named.
+  for (int family : {2, 8, 9}) {
+    TfrmAuthInput named;
+    named.SetTestEnabled(true);
+    named.SetFamily(family);
+    named.SetBaseAddress("http://x@127.0.0.1:" + std::to_string(cam.Port()));
+    EXPECT_EQ(named.TestCredentials("admin", "good"), -2) << family;
+  }
+  EXPECT_EQ(cam.Requests().size(), reqs.size());
   // a camera that does not answer
   TfrmAuthInput dlg;
   dlg.SetTestEnabled(true);
@@ -251,6 +263,10 @@ TEST_F(DialogTest, CtpFamilyLogsIn) {
   auto reqs = cam.Requests();
   ASSERT_FALSE(reqs.empty());
   EXPECT_EQ(reqs[0], "CMD cfgusr CTP/1.0\r\nContent-Length:21\r\n\r\n-login admin:good\r\n\r\n");
+  // 0.0.0.0 is no camera: connecting to it would reach this PC itself.
+  dlg.SetBaseAddress("http://0.0.0.0:" + std::to_string(cam.Port()));
+  EXPECT_EQ(dlg.TestCredentials("admin", "good"), -1);
+  EXPECT_EQ(cam.Requests().size(), reqs.size());
   CtpPoolClear();
 }
 

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "fake_tcp.h"
+#include "support/proxy_env.h"
 
 namespace kestrova::test {
 
@@ -29,12 +30,13 @@ struct HttpAnswer {
   int status = 200;
   std::string body;
   bool silent = false;  // accept the request and never answer
+  std::string headers;  // further header lines, each ending in CR LF ("Location: ...\r\n")
 };
 
-inline std::string HttpResponse(int status, const std::string& body) {
+inline std::string HttpResponse(int status, const std::string& body, const std::string& headers = {}) {
   return "HTTP/1.1 " + std::to_string(status) + (status < 400 ? " OK" : " Error") +
          "\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(body.size()) +
-         "\r\nConnection: close\r\n\r\n" + body;
+         "\r\nConnection: close\r\n" + headers + "\r\n" + body;
 }
 
 class FakeHttpServer {
@@ -71,7 +73,7 @@ class FakeHttpServer {
       WaitClosed(fd);
       return;
     }
-    SendAll(fd, HttpResponse(a.status, a.body));
+    SendAll(fd, HttpResponse(a.status, a.body, a.headers));
     ::shutdown(fd, SHUT_WR);
     WaitClosed(fd);
   }
@@ -83,9 +85,6 @@ class FakeHttpServer {
 };
 
 // Keeps loopback requests away from any proxy the environment names.
-inline void NoProxyForLoopback() {
-  ::setenv("no_proxy", "127.0.0.1,localhost", 1);
-  ::setenv("NO_PROXY", "127.0.0.1,localhost", 1);
-}
+inline void NoProxyForLoopback() { ClearProxyEnvironment(); }
 
 }  // namespace kestrova::test

@@ -1,8 +1,11 @@
 // TTools HTTP client against a raw fake server on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "fake_http.h"
 #include "net/http/tools.h"
@@ -109,6 +112,89 @@ TEST_F(HttpGetTest, SilentOrAbsentServerFails) {
   EXPECT_FALSE(TTools::HttpGet("not a url", {}, {}, 1000).Ok);
 }
 
+TEST_F(HttpGetTest, OnlyAbsoluteHttpUrlsAreRequested) {
+  FakeHttpServer server([](const HttpRequestSeen&) { return HttpAnswer{200, "var a=1;"}; });
+  const std::string port = std::to_string(server.Port());
+  // Without a scheme nothing is guessed: no request goes to the host such a text names.
+  for (const std::string& url : {"x@127.0.0.1:" + port + "/get_params.cgi", "127.0.0.1:" + port + "/x",
+                                 std::string("/get_params.cgi?user=admin"), "ftp://127.0.0.1:" + port + "/x",
+                                 std::string()})
+    EXPECT_FALSE(TTools::HttpGet(url, "admin", "pw", 1000).Ok) << url;
+  EXPECT_TRUE(server.Requests().empty());
+}
+
+TEST_F(HttpGetTest, RedirectsStayOnTheSameServer) {
+  FakeHttpServer elsewhere([](const HttpRequestSeen&) { return HttpAnswer{200, "var stolen=1;"}; });
+  FakeHttpServer camera([&](const HttpRequestSeen& r) {
+    const std::string p = r.Path();
+    if (p == "/here") return HttpAnswer{302, "moved", false, "Location: /there?x=1\r\n"};
+    if (p == "/there?x=1") return HttpAnswer{200, "var ok=1;"};
+    // Another port of the same address is another server.
+    if (p == "/away") return HttpAnswer{302, "moved away", false, "Location: " + elsewhere.Base() + "/x\r\n"};
+    if (p == "/loop") return HttpAnswer{302, "again", false, "Location: /loop\r\n"};
+    return HttpAnswer{404, "missing"};
+  });
+  auto same = TTools::HttpGet(camera.Base() + "/here", "admin", "pw", 3000);
+  EXPECT_TRUE(same.Ok);
+  EXPECT_EQ(same.Status, 200);
+  EXPECT_EQ(same.Text, "var ok=1;");
+  // Not followed: the redirect itself is the reply, and the other server hears nothing.
+  auto away = TTools::HttpGet(camera.Base() + "/away", "admin", "pw", 3000);
+  EXPECT_TRUE(away.Ok);
+  EXPECT_EQ(away.Status, 302);
+  EXPECT_EQ(away.Text, "moved away");
+  EXPECT_TRUE(elsewhere.Requests().empty());
+  auto loop = TTools::HttpGet(camera.Base() + "/loop", {}, {}, 3000);
+  EXPECT_EQ(loop.Status, 302);
+
+  auto seen = camera.Requests();
+  ASSERT_EQ(seen.size(), 9u);  // here, there, away, the loop and its five redirects
+  EXPECT_EQ(seen[1].Path(), "/there?x=1");
+  EXPECT_EQ(seen[1].Header("Authorization"), "Basic YWRtaW46cHc=");
+}
+
+TEST_F(HttpGetTest, CamerasOnTheLanAreAskedWithoutTheProxy) {
+  FakeHttpServer proxy([](const HttpRequestSeen&) { return HttpAnswer{200, "from the proxy"}; });
+  FakeHttpServer camera([](const HttpRequestSeen&) { return HttpAnswer{200, "from the camera"}; });
+  for (const char* name : {"http_proxy", "all_proxy"}) {
+    SCOPED_TRACE(name);
+    ::setenv(name, proxy.Base().c_str(), 1);
+    auto cam = TTools::HttpGet(camera.Base() + "/get_status.cgi", {}, {}, 3000);
+    // A name outside the LAN goes through the proxy (which gets the whole URL; nothing is
+    // resolved here).
+    auto vendor = TTools::HttpGet("http://ddns.localhost:808/func/getremote.asp?id=x1", {}, {}, 3000);
+    test::ClearProxyEnvironment();
+    EXPECT_EQ(cam.Text, "from the camera");
+    EXPECT_EQ(vendor.Text, "from the proxy");
+  }
+  EXPECT_EQ(camera.Requests().size(), 2u);
+  EXPECT_EQ(proxy.Paths(), (std::vector<std::string>(2, "http://ddns.localhost:808/func/getremote.asp?id=x1")));
+}
+
+TEST_F(HttpGetTest, ATricklingServerIsCutOffAtTheDeadline) {
+  // The server announces a body and sends one byte of it every 10 ms, so no wait for data
+  // ever reaches the time-out; the exchange still ends at its deadline.
+  std::atomic<bool> clientLeft{false};
+  test::FakeTcpServer trickle([&](int fd, int) {
+    if (test::ReadUntil(fd, "\r\n\r\n").empty()) return;
+    test::SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n");
+    for (int i = 0; i < 6000; ++i) {  // a minute at most, far beyond the deadline
+      if (!test::SendAll(fd, "v")) {
+        clientLeft = true;
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  });
+  const int timeoutMs = 1000;
+  auto r = TTools::HttpGet("http://127.0.0.1:" + std::to_string(trickle.Port()) + "/get_params.cgi", {}, {},
+                           timeoutMs);
+  EXPECT_FALSE(r.Ok);
+  // The client hung up, not the server: wait (bounded) until the server notices.
+  for (int i = 0; i < 500 && !clientLeft; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_TRUE(clientLeft);
+}
+
 class HttpFileTest : public HttpGetTest {
  protected:
   void SetUp() override {
@@ -165,6 +251,25 @@ TEST_F(HttpFileTest, GetIntoAFile) {
   std::string still((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>());
   EXPECT_EQ(still, "PLUGIN-BYTES");
   EXPECT_FALSE(std::filesystem::exists(dir_ / "plugin.so.part"));
+}
+
+TEST_F(HttpFileTest, DownloadFollowsOnlyItsOwnServer) {
+  FakeHttpServer elsewhere([](const HttpRequestSeen&) { return HttpAnswer{200, "OTHER-BYTES"}; });
+  FakeHttpServer site([&](const HttpRequestSeen& r) {
+    if (r.Path() == "/old.so") return HttpAnswer{301, "moved", false, "Location: /plugin.so\r\n"};
+    if (r.Path() == "/plugin.so") return HttpAnswer{200, "PLUGIN-BYTES"};
+    return HttpAnswer{302, "moved away", false, "Location: " + elsewhere.Base() + "/plugin.so\r\n"};
+  });
+  auto target = dir_ / "plugin.so";
+  EXPECT_TRUE(TTools::HttpGetToFile(site.Base() + "/old.so", target, 3000));
+  std::ifstream in(target, std::ios::binary);
+  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(content, "PLUGIN-BYTES");  // the redirect page is not part of the file
+  // A redirect to another server is no download: nothing is written, nothing asked there.
+  auto other = dir_ / "other.so";
+  EXPECT_FALSE(TTools::HttpGetToFile(site.Base() + "/other.so", other, 3000));
+  EXPECT_FALSE(std::filesystem::exists(other));
+  EXPECT_TRUE(elsewhere.Requests().empty());
 }
 
 TEST_F(HttpFileTest, FolderHelpers) {

@@ -216,6 +216,44 @@ TEST_F(T517Test, UpgradeUploadsToTheBaseItsVersionSelects) {
   std::filesystem::remove_all(dir);
 }
 
+TEST_F(T517Test, NoRequestToACameraWithoutADottedQuadAddress) {
+  // The address would reach the fake camera if it were put into a URL as it stands.
+  FakeHttpServer cam(Camera9);
+  const std::string named = "http://x@127.0.0.1:" + std::to_string(cam.Port());
+  TT517Series s(cfg_);
+  auto dir = std::filesystem::temp_directory_path() / ("kestrova_t517n_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string file = (dir / "fw.zip").string();
+  std::ofstream(file, std::ios::binary) << "ZIPDATA";
+  TDevInfo d = CameraAt(cam.Port(), "84.2.0.1");  // uploads to the given base
+  d.IP = "x@127.0.0.1";
+  s.SetDevice(d);
+  std::vector<TScanItem> list;
+  EXPECT_EQ(s.ScanWiFi("admin", "pw", list), -1);
+  TWiFiParams* w = s.GetWiFiParams("admin", "pw");
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->SSID, "");  // as after a failed request
+  EXPECT_EQ(s.SetWiFiParams("admin", "pw"), 0);
+  EXPECT_EQ(s.GetFactoryParams("admin", "pw", false)->Status, 6);
+  EXPECT_EQ(s.SetDDNS("admin", "pw"), 2);
+  EXPECT_FALSE(s.SetDefault("admin", "pw"));
+  EXPECT_FALSE(s.SetFactoryParams("admin", "pw", "", d, d));
+  TDevInfo params;
+  s.GetParams(params, "admin", "pw");
+  EXPECT_EQ(params.DevType, -1);
+  EXPECT_FALSE(s.CheckAuth(named, "admin", "pw"));
+  EXPECT_FALSE(s.UpgradeFirmware(named, "admin", file, "pw"));
+  s.ClearDevice();
+  EXPECT_FALSE(s.UpgradeHtmls(named, "admin", file, "pw"));
+  for (int family : {2, 8}) {
+    d.DevType = family;
+    std::vector<TWiFi> nets;
+    EXPECT_EQ(ScanCgi(d, "admin", "pw", nets), CgiScanStatus::CantConnect) << family;
+  }
+  EXPECT_TRUE(cam.Requests().empty());
+  std::filesystem::remove_all(dir);
+}
+
 TEST_F(T517Test, SetDefaultAndGetParams) {
   FakeHttpServer cam(Camera9);
   TT517Series s(cfg_);

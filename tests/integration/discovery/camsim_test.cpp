@@ -7,7 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -15,7 +17,9 @@
 #include <sstream>
 #include <thread>
 
+#include "integration/ctp_http/fake_http.h"
 #include "integration/discovery/fake_cameras.h"
+#include "support/proxy_env.h"
 
 namespace kestrova {
 namespace {
@@ -83,10 +87,10 @@ std::string ReadAll(const fs::path& p) {
 
 class Simulator {
  public:
-  Simulator() {
+  explicit Simulator(const std::string& config = kConfig) {
     std::string tmpl = (fs::temp_directory_path() / "kestrova-sim-XXXXXX").string();
     if (::mkdtemp(tmpl.data())) dir_ = tmpl;
-    std::ofstream(dir_ / "cams.conf") << kConfig;
+    std::ofstream(dir_ / "cams.conf") << config;
     pid_ = ::fork();
     if (pid_ == 0) {
       const int out = ::open((dir_ / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -116,6 +120,15 @@ class Simulator {
     fs::remove_all(dir_, ec);
   }
   bool Ready() const { return ports_.size() == 4; }
+  // The engine's configuration for this simulator's ports.
+  DiscoveryConfig EngineConfig() const {
+    DiscoveryConfig cfg = testing::LoopbackConfig();
+    cfg.family2Port = Port("f2");
+    cfg.family5Port = Port("f5");
+    cfg.family8Port = Port("f8");
+    cfg.family9Port = Port("f9");
+    return cfg;
+  }
   uint16_t Port(const std::string& f) const { return ports_.at(f); }
   std::string Output() const { return ReadAll(dir_ / "out"); }
 
@@ -128,12 +141,7 @@ class Simulator {
 TEST(EngineWithSimulator, EveryFamilyIsFoundAndTheOversizedAnswerDropped) {
   Simulator sim;
   ASSERT_TRUE(sim.Ready()) << sim.Output();
-  DiscoveryConfig cfg = testing::LoopbackConfig();
-  cfg.family2Port = sim.Port("f2");
-  cfg.family5Port = sim.Port("f5");
-  cfg.family8Port = sim.Port("f8");
-  cfg.family9Port = sim.Port("f9");
-  DiscoveryEngine engine(cfg);
+  DiscoveryEngine engine(sim.EngineConfig());
   ASSERT_TRUE(engine.Start());
   engine.Tick();
   const DeviceList& list = engine.List();
@@ -165,6 +173,133 @@ TEST(EngineWithSimulator, EveryFamilyIsFoundAndTheOversizedAnswerDropped) {
   std::vector<std::string> ips;
   for (int r = 0; r < list.Count(); ++r) ips.push_back(list.DeviceAt(r).IP);
   EXPECT_EQ(ips, (std::vector<std::string>{"192.168.0.102", "192.168.0.103", "192.168.0.104", "192.168.1.88"}));
+}
+
+// Cameras whose answers carry, for their own address, a text that is not a dotted-quad
+// address (family 2 carries four bytes and cannot). Two of them name an address that reaches
+// the test's web server on loopback, as does the one good camera `good9`, which shows that
+// the server can be reached at all.
+std::string UntrustedAddressConfig(uint16_t webPort) {
+  const std::string web = std::to_string(webPort);
+  return R"([good5]
+family = 5
+mac = 00:21:6B:00:00:01
+ip = 192.168.0.11
+
+[good8]
+family = 8
+mac = 00:1e:2f:00:00:01
+ip = 192.168.0.12
+
+[good9]
+family = 9
+mac = 00:1A:2B:00:00:01
+ip = 127.0.0.1
+http_port = )" + web + R"(
+
+[gateway9]
+family = 9
+mac = 00:1A:2B:00:00:02
+ip = 192.168.0.13
+reported_gateway = x@host/
+
+[at5]
+family = 5
+mac = 00:21:6B:00:00:02
+ip = 192.168.0.21
+reported_ip = x@host/
+
+[name5]
+family = 5
+mac = 00:21:6B:00:00:03
+ip = 192.168.0.22
+reported_ip = cam.example.test
+
+[port5]
+family = 5
+mac = 00:21:6B:00:00:04
+ip = 192.168.0.23
+reported_ip = 1.2.3.4:80/x
+
+[parts8]
+family = 8
+mac = 00:1e:2f:00:00:02
+ip = 192.168.0.24
+reported_ip = 1.2.3.4.5
+
+[junk8]
+family = 8
+mac = 00:1e:2f:00:00:03
+ip = 192.168.0.25
+reported_ip = 1.2.3.4 junk
+
+[trap8]
+family = 8
+mac = 00:1e:2f:00:00:04
+ip = 192.168.0.26
+http_port = )" + web + R"(
+reported_ip = x@127.0.0.1
+
+[trap9]
+family = 9
+mac = 00:1A:2B:00:00:03
+ip = 192.168.0.27
+http_port = )" + web + R"(
+reported_ip = x@127.0.0.1
+
+[octal9]
+family = 9
+mac = 00:1A:2B:00:00:04
+ip = 192.168.0.28
+reported_ip = 192.168.001.020
+)";
+}
+
+TEST(EngineWithSimulator, CamerasReportingSomethingElseThanAnAddressAreNotListed) {
+  test::ClearProxyEnvironment();
+  test::FakeHttpServer web([](const test::HttpRequestSeen&) { return test::HttpAnswer{200, "ok\r\nvar ap_number=0;\r\n"}; });
+  Simulator sim(UntrustedAddressConfig(web.Port()));
+  ASSERT_TRUE(sim.Ready()) << sim.Output();
+  DiscoveryEngine engine(sim.EngineConfig());
+  ASSERT_TRUE(engine.Start());
+  engine.Tick();
+  const DeviceList& list = engine.List();
+  // Every family-5 reply (4) and the family-8 search answers and information replies (4 + 4)
+  // have arrived, and the good cameras are listed; then the family-9 searches end.
+  ASSERT_TRUE(testing::PumpUntil(engine, {}, [&] {
+    return engine.Stats().datagrams >= 12 && list.FindDevByMAC("00216B000001") && list.FindDevByMAC("001e2f000001") &&
+           list.FindDevByMAC("00:1A:2B:00:00:01") && list.FindDevByMAC("00:1A:2B:00:00:02");
+  })) << list.Count();
+  engine.FinishSearches(5000);
+  std::vector<std::string> macs;
+  for (int r = 0; r < list.Count(); ++r) macs.push_back(list.DeviceAt(r).MAC);
+  std::sort(macs.begin(), macs.end());
+  EXPECT_EQ(macs, (std::vector<std::string>{"001e2f000001", "00216B000001", "00:1A:2B:00:00:01", "00:1A:2B:00:00:02"}));
+  // A gateway text that is no address is not kept; the camera is listed.
+  const TDevInfo* gw = list.FindDevByMAC("00:1A:2B:00:00:02");
+  ASSERT_NE(gw, nullptr);
+  EXPECT_EQ(gw->IP, "192.168.0.13");
+  EXPECT_EQ(gw->Gateway, "");
+  engine.Stop();
+
+  // The wireless scan of the command line: the good camera is asked, the two whose address
+  // text would lead to the same server are not found, and nothing is sent for them.
+  auto scan = [&](const std::string& mac) {
+    const std::string cmd = std::string(KESTROVA_CLI_PATH) + " wifi-scan --mac " + mac +
+                            " --seconds 1 --broadcast 127.0.0.1 --bind 127.0.0.1 --local-ports 0,0,0,0,0"
+                            " --local-port-f9 0 --port-uicam 9 --port-sq610 9 --port-f2 " + std::to_string(sim.Port("f2")) +
+                            " --port-f5 " + std::to_string(sim.Port("f5")) + " --port-f8 " +
+                            std::to_string(sim.Port("f8")) + " --port-f9 " + std::to_string(sim.Port("f9")) +
+                            " >/dev/null 2>&1";
+    const int st = std::system(cmd.c_str());
+    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  };
+  EXPECT_EQ(scan("00:1A:2B:00:00:01"), 0);
+  const std::size_t asked = web.Requests().size();
+  EXPECT_GE(asked, 1u);
+  EXPECT_EQ(scan("001e2f000004"), 1);       // trap8: no such camera
+  EXPECT_EQ(scan("00:1A:2B:00:00:03"), 1);  // trap9
+  EXPECT_EQ(web.Requests().size(), asked);
 }
 
 }  // namespace

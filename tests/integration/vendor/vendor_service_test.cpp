@@ -21,6 +21,7 @@
 #include "core/config/deployment.h"
 #include "core/remote/outer_check.h"
 #include "core/remote/vendor_service.h"
+#include "support/proxy_env.h"
 
 #ifdef KV_HAVE_TTOOLS
 #include "net/http/tools.h"
@@ -35,6 +36,7 @@ namespace fs = std::filesystem;
 
 std::optional<std::string> Get(const std::string& url, int timeoutMs) {
 #ifdef KV_HAVE_TTOOLS
+  test::ClearProxyEnvironment();  // the emulated service listens on loopback
   THttpReply r = TTools::HttpGet(url, {}, {}, timeoutMs);
   if (!r.Ok) return std::nullopt;
   return r.Text;

@@ -43,6 +43,12 @@ TEST(DevInfo, LanAndOuterAddresses) {
       {"10.0.0.2", 80, "a:1.b.c:2:3", "x1", "http://10.0.0.2", ".b.c", "http://x1.b.c"},
       // Without an account name there is no host to name.
       {"10.0.0.2", 80, "aa.bb.cc", "", "http://10.0.0.2", ".bb.cc", ""},
+      // An account or a server text that would name another host than the camera's.
+      {"10.0.0.2", 80, "aa.bb.cc", "x@evil.test/", "http://10.0.0.2", ".bb.cc", ""},
+      {"10.0.0.2", 80, "aa.bb.cc", "a.evil.test/x", "http://10.0.0.2", ".bb.cc", ""},
+      {"10.0.0.2", 80, "aa.bb/x@evil.test", "x123", "http://10.0.0.2", ".bb/x@evil.test", ""},
+      // A camera address that is not dotted-quad IPv4 gives no LAN address.
+      {"x@evil.test/", 80, "", "", "", "", ""},
   };
   for (const Case& c : cases) {
     TDevInfo d;

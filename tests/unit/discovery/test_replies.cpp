@@ -187,31 +187,33 @@ TEST(Family5Reply, KeyMatching) {
       {"-portctp with a blank after the number", "REPLY\r\n-mac 01\r\n-portctp 81 \r\n",
        [](const TDevInfo& d) { EXPECT_EQ(d.HttpPort, 80); }},
       {"keys are case-sensitive", "REPLY\r\n-IP 1.2.3.4\r\n-Mac 00:11\r\n-mac 01\r\n",
-       [](const TDevInfo& d) { EXPECT_EQ(d.IP, ""); EXPECT_EQ(d.MAC, "01"); }},
+       [](const TDevInfo& d) { EXPECT_EQ(d.IP, "10.0.0.9"); EXPECT_EQ(d.MAC, "01"); }},
       {"first matching line wins", "REPLY\r\n-mac 01\r\n-ip 1.1.1.1\r\n-ip 2.2.2.2\r\n",
        [](const TDevInfo& d) { EXPECT_EQ(d.IP, "1.1.1.1"); }},
       {"any one separator character", "REPLY\r\n-mac 01\r\n-ip=1.2.3.4\r\n-gw\t5.6.7.8\r\n-sn  X\r\n",
        [](const TDevInfo& d) { EXPECT_EQ(d.IP, "1.2.3.4"); EXPECT_EQ(d.Gateway, "5.6.7.8"); EXPECT_EQ(d.SN, " X"); }},
       {"only CR LF ends a line", "REPLY\r\n-mac 01\n-ip 1.2.3.4\n-gw 5.6.7.8",
-       [](const TDevInfo& d) { EXPECT_EQ(d.IP, ""); EXPECT_EQ(d.MAC, "01\n-ip 1.2.3.4\n-gw 5.6.7.8"); }},
+       [](const TDevInfo& d) { EXPECT_EQ(d.IP, "10.0.0.9"); EXPECT_EQ(d.MAC, "01\n-ip 1.2.3.4\n-gw 5.6.7.8"); }},
       {"every ':' of the MAC removed", "REPLY\r\n-mac ::a:b::\r\n", [](const TDevInfo& d) { EXPECT_EQ(d.MAC, "ab"); }},
       {"nothing but the MAC", "REPLY\r\n-mac 0a",
        [](const TDevInfo& d) { EXPECT_EQ(d.DevType, 5); EXPECT_EQ(d.IPMode, 2); EXPECT_EQ(d.MAC, "0a"); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ParseResult r = ParseDatagram(F5(c.text));
+    // Every reply ends with an address line: without an address the camera is not listed.
+    ParseResult r = ParseDatagram(F5(std::string(c.text) + "\r\n-ip 10.0.0.9\r\n"));
     ASSERT_TRUE(r.accepted);
     c.check(r.rec);
   }
 }
 
 TEST(Family5Reply, TextEndsAtNul) {
-  Bytes d = Cat({Raw("REPLY\r\n-mac 00:11:22:AA:BB:CC"), Hex("00"), Raw("\r\n-ip 1.2.3.4\r\n")});
+  Bytes d = Cat({Raw("REPLY\r\n-ip 1.2.3.4\r\n-mac 00:11:22:AA:BB:CC"), Hex("00"), Raw("\r\n-gw 1.2.3.1\r\n")});
   ParseResult r = ParseDatagram(d);
   ASSERT_TRUE(r.accepted);
   EXPECT_EQ(r.rec.MAC, "001122AABBCC");
-  EXPECT_EQ(r.rec.IP, "");
+  EXPECT_EQ(r.rec.IP, "1.2.3.4");
+  EXPECT_EQ(r.rec.Gateway, "");
 }
 
 TEST(Family5Reply, WithoutIdentityRejected) {
@@ -304,13 +306,13 @@ TEST(Family8, InformationReplyGivesRecordAndDdnsRequest) {
 TEST(Family8, NetBlockVariants) {
   Bytes d = F8InfoReply();
   d[8 + 103] = 0;  // DHCP off
-  Bytes ip = Raw("192.168.100.200\x31");  // fills the 16 bytes, no terminator
-  std::copy(ip.begin(), ip.end(), d.begin() + 8);
+  Bytes name = Raw("abcdefghijklmnopqrstuvwx");  // fills the 24 bytes, no terminator
+  std::copy(name.begin(), name.end(), d.begin() + 8 + 104);
   d.resize(136 + 3);  // version text running to the end of the datagram
   ParseResult r = ParseDatagram(d);
   ASSERT_TRUE(r.accepted);
   EXPECT_EQ(r.rec.IPMode, 2);
-  EXPECT_EQ(r.rec.IP, "192.168.100.2001");
+  EXPECT_EQ(r.rec.Name, "abcdefghijklmnopqrstuvwx");
   EXPECT_EQ(r.rec.NetMask, "255.255.255.0");
   EXPECT_EQ(r.rec.Version, "V1.");
 }
@@ -445,7 +447,7 @@ TEST(Classifier, IgnoresOwnSearchesAndUnknownDatagrams) {
     EXPECT_TRUE(r.followUps.empty()) << c.name;
   }
   // Exactly the receive buffer is still read.
-  Bytes atLimit = Raw("REPLY\r\n-mac 00:11\r\n");
+  Bytes atLimit = Raw("REPLY\r\n-ip 10.0.0.1\r\n-mac 00:11\r\n");
   atLimit.resize(1024, 'x');
   EXPECT_TRUE(ParseDatagram(atLimit).accepted);
 }

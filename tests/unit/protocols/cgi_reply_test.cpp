@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "core/protocols/cgi_requests.h"
+#include "unit/discovery/address_texts.h"
 
 namespace kestrova {
 namespace {
@@ -83,8 +86,10 @@ TEST(CgiReaders, UpgradeBaseByVersionText) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(UpgradeUploadBase(c.version, base, "10.0.0.9"), c.own ? base : "http://10.0.0.9:8600") << c.version;
-  EXPECT_EQ(HostOfBase("http://10.0.0.9:81"), "10.0.0.9");
-  EXPECT_EQ(HostOfBase("http://10.0.0.9"), "10.0.0.9");
+  // Nothing is uploaded to a base or an address that names no camera.
+  EXPECT_EQ(UpgradeUploadBase("84.2.0.120", "http://x@evil.test/", "10.0.0.9"), "");
+  EXPECT_EQ(UpgradeUploadBase("84.2.0.121", "http://x@evil.test/", "10.0.0.9"), "");
+  EXPECT_EQ(UpgradeUploadBase("84.2.0.121", base, "x@evil.test/"), "");
 }
 
 TEST(CgiReaders, FactoryStatus) {
@@ -199,6 +204,22 @@ TEST(CgiReaders, DeviceParamsAndStatus) {
   EXPECT_EQ(d.User, "admin");
   EXPECT_EQ(d.DDnsServer, "d.example:80");
   EXPECT_EQ(d.DevType, 9);
+  // Address values are kept only when they are dotted-quad addresses.
+  for (const auto& t : test::kAddressTexts) {
+    const std::string text = t.text;
+    if (!text.empty() && (std::isspace(static_cast<unsigned char>(text.front())) ||
+                          std::isspace(static_cast<unsigned char>(text.back()))))
+      continue;  // this reader trims its values
+    TDevInfo p;
+    ParseDeviceParams("ip=" + std::string(t.text) + "\r\nmask=255.0.0.0\r\ngeteway=" + t.text + "\r\ndns1=" +
+                          t.text + "\r\ndns2=8.8.4.4\r\n",
+                      p, "admin", "pw");
+    const std::string kept = t.ipv4 ? t.text : "";
+    EXPECT_EQ(p.IP, kept) << t.text;
+    EXPECT_EQ(p.Gateway, kept) << t.text;
+    EXPECT_EQ(p.DNS1, kept) << t.text;
+    EXPECT_EQ(p.DNS2, "8.8.4.4") << t.text;
+  }
   ParseDeviceStatus("deviceid=ID9\r\nalias=Door\r\nsys_ver=9.1.0.5\r\nmac=00:1A:2B:3C:4D:5E\r\n", d);
   EXPECT_EQ(d.MAC, "00:1A:2B:3C:4D:5E");
   EXPECT_EQ(d.Name, "Door");

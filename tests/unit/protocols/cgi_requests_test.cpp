@@ -9,6 +9,9 @@ TEST(CgiRequests, Bases) {
   EXPECT_EQ(CgiBase("192.168.1.20", 80), "http://192.168.1.20");
   EXPECT_EQ(CgiBase("192.168.1.20", 81), "http://192.168.1.20:81");
   EXPECT_EQ(CgiScanBase("192.168.1.20", 80), "Http://192.168.1.20:80");
+  // No base, and so no request, for an address that is not a dotted-quad address.
+  EXPECT_EQ(CgiBase("x@evil.test/", 81), "");
+  EXPECT_EQ(CgiScanBase("1.2.3.4:80/x", 81), "");
 }
 
 TEST(CgiRequests, Catalogue) {

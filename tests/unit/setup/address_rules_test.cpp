@@ -69,6 +69,10 @@ TEST(DetailsPanel, Addresses) {
       {"a.b:1.c", "u", "http://u.b"},                        // cut at the first ':' after the dot
       {"", "x123", ""},
       {"aa.bb.cc", "", ""},
+      // Texts from the camera that would name another host.
+      {"aa.bb.cc", "x@evil.test/", ""},
+      {"nodot", "evil.test/x?", ""},
+      {"a.evil.test/x@b", "u", ""},
   };
   for (const auto& c : cases) {
     d.DDnsServer = c.server;
