@@ -180,79 +180,29 @@ TEST(EngineWithSimulator, EveryFamilyIsFoundAndTheOversizedAnswerDropped) {
 // the test's web server on loopback, as does the one good camera `good9`, which shows that
 // the server can be reached at all.
 std::string UntrustedAddressConfig(uint16_t webPort) {
-  const std::string web = std::to_string(webPort);
-  return R"([good5]
-family = 5
-mac = 00:21:6B:00:00:01
-ip = 192.168.0.11
-
-[good8]
-family = 8
-mac = 00:1e:2f:00:00:01
-ip = 192.168.0.12
-
-[good9]
-family = 9
-mac = 00:1A:2B:00:00:01
-ip = 127.0.0.1
-http_port = )" + web + R"(
-
-[gateway9]
-family = 9
-mac = 00:1A:2B:00:00:02
-ip = 192.168.0.13
-reported_gateway = x@host/
-
-[at5]
-family = 5
-mac = 00:21:6B:00:00:02
-ip = 192.168.0.21
-reported_ip = x@host/
-
-[name5]
-family = 5
-mac = 00:21:6B:00:00:03
-ip = 192.168.0.22
-reported_ip = cam.example.test
-
-[port5]
-family = 5
-mac = 00:21:6B:00:00:04
-ip = 192.168.0.23
-reported_ip = 1.2.3.4:80/x
-
-[parts8]
-family = 8
-mac = 00:1e:2f:00:00:02
-ip = 192.168.0.24
-reported_ip = 1.2.3.4.5
-
-[junk8]
-family = 8
-mac = 00:1e:2f:00:00:03
-ip = 192.168.0.25
-reported_ip = 1.2.3.4 junk
-
-[trap8]
-family = 8
-mac = 00:1e:2f:00:00:04
-ip = 192.168.0.26
-http_port = )" + web + R"(
-reported_ip = x@127.0.0.1
-
-[trap9]
-family = 9
-mac = 00:1A:2B:00:00:03
-ip = 192.168.0.27
-http_port = )" + web + R"(
-reported_ip = x@127.0.0.1
-
-[octal9]
-family = 9
-mac = 00:1A:2B:00:00:04
-ip = 192.168.0.28
-reported_ip = 192.168.001.020
-)";
+  const std::string web = "http_port = " + std::to_string(webPort) + "\n";
+  struct Camera {
+    const char *section, *family, *mac, *ip;
+    std::string extra;  // further lines
+  } cameras[] = {
+      {"good5", "5", "00:21:6B:00:00:01", "192.168.0.11", ""},
+      {"good8", "8", "00:1e:2f:00:00:01", "192.168.0.12", ""},
+      {"good9", "9", "00:1A:2B:00:00:01", "127.0.0.1", web},
+      {"gateway9", "9", "00:1A:2B:00:00:02", "192.168.0.13", "reported_gateway = x@host/\n"},
+      {"at5", "5", "00:21:6B:00:00:02", "192.168.0.21", "reported_ip = x@host/\n"},
+      {"name5", "5", "00:21:6B:00:00:03", "192.168.0.22", "reported_ip = cam.example.test\n"},
+      {"port5", "5", "00:21:6B:00:00:04", "192.168.0.23", "reported_ip = 1.2.3.4:80/x\n"},
+      {"parts8", "8", "00:1e:2f:00:00:02", "192.168.0.24", "reported_ip = 1.2.3.4.5\n"},
+      {"junk8", "8", "00:1e:2f:00:00:03", "192.168.0.25", "reported_ip = 1.2.3.4 junk\n"},
+      {"trap8", "8", "00:1e:2f:00:00:04", "192.168.0.26", web + "reported_ip = x@127.0.0.1\n"},
+      {"trap9", "9", "00:1A:2B:00:00:03", "192.168.0.27", web + "reported_ip = x@127.0.0.1\n"},
+      {"octal9", "9", "00:1A:2B:00:00:04", "192.168.0.28", "reported_ip = 192.168.001.020\n"},
+  };
+  std::string text;
+  for (const Camera& c : cameras)
+    text += std::string("[") + c.section + "]\nfamily = " + c.family + "\nmac = " + c.mac + "\nip = " + c.ip + "\n" +
+            c.extra + "\n";
+  return text;
 }
 
 TEST(EngineWithSimulator, CamerasReportingSomethingElseThanAnAddressAreNotListed) {
