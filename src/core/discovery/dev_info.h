@@ -58,8 +58,9 @@ std::string CameraBaseUrl(std::string_view ip, uint16_t port, TUrlPort portStyle
                           std::string_view scheme = "http");
 
 // A base address handed in by a caller, taken apart: "http://" (any letter case) + an address
-// that CameraBaseUrl accepts + optionally ":" + a port 0..65535, and nothing else (what CameraBaseUrl builds). nullopt for
-// any other text (a user part, a host name, a path, a second port ...).
+// that CameraBaseUrl accepts + optionally ":" + a port 0..65535, and nothing else (what
+// CameraBaseUrl builds). nullopt for any other text (a user part, a host name, a path, a
+// second port ...).
 struct TCameraEndpoint {
   std::string IP;
   uint16_t Port = 80;
