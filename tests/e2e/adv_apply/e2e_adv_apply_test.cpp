@@ -24,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -158,24 +159,52 @@ class Camsim {
 
 using e2e::InNamespace;
 
-TEST(AdvApplyE2E, EveryFamilyTakesNewSettingsAndComesBackAtItsNewAddress) {
-  std::string tmpl = (fs::temp_directory_path() / "kestrova-e2e-adv-XXXXXX").string();
-  ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-  const fs::path dir = tmpl;
-  Camsim sim(dir);
-  ASSERT_TRUE(sim.Start()) << ReadAll(dir / "camsim.out");
-
-  InNamespace pc(Ns("pc"));
-  ASSERT_TRUE(pc.ok());
-  fs::create_directories(dir / "lang");
-  fs::copy_file(fs::path(KESTROVA_SOURCE_DIR) / "resources/lang/en.ini", dir / "lang" / "kestrova.len");
-  SetLanguageLocation(dir / "lang", "kestrova");
-  SetLanguage("en");
+// One run of a window in the virtual LAN: a folder of its own, the simulator with the given
+// cameras in the camera namespace, this thread in the PC namespace, English texts, message
+// boxes recorded (answered Yes). Start() says what went wrong, empty when ready.
+class LanRun {
+ public:
+  LanRun() {
+    std::string tmpl = (fs::temp_directory_path() / "kestrova-e2e-adv-XXXXXX").string();
+    if (::mkdtemp(tmpl.data())) dir_ = tmpl;
+  }
+  ~LanRun() {
+    SetMessageBoxHook(nullptr);
+    if (sim_) sim_->Stop();
+    if (::testing::Test::HasFailure()) std::fprintf(stderr, "simulator log:\n%s\n", Log().c_str());
+    std::error_code ec;
+    if (!dir_.empty()) fs::remove_all(dir_, ec);
+  }
+  std::string Start(const char* cameras) {
+    if (dir_.empty()) return "no temporary folder";
+    sim_ = std::make_unique<Camsim>(dir_);
+    if (!sim_->Start(cameras)) return ReadAll(dir_ / "camsim.out");
+    pc_ = std::make_unique<InNamespace>(Ns("pc"));
+    if (!pc_->ok()) return "cannot enter " + Ns("pc");
+    fs::create_directories(dir_ / "lang");
+    fs::copy_file(fs::path(KESTROVA_SOURCE_DIR) / "resources/lang/en.ini", dir_ / "lang" / "kestrova.len");
+    SetLanguageLocation(dir_ / "lang", "kestrova");
+    SetLanguage("en");
+    SetMessageBoxHook([this](const MessageBoxCall& c) {
+      boxes.push_back(c);
+      return IDYES;
+    });
+    return {};
+  }
+  std::string Log() const { return ReadAll(dir_ / "camsim.log"); }
   std::vector<MessageBoxCall> boxes;
-  SetMessageBoxHook([&](const MessageBoxCall& c) {
-    boxes.push_back(c);
-    return IDYES;
-  });
+
+ private:
+  fs::path dir_;
+  std::unique_ptr<Camsim> sim_;
+  std::unique_ptr<InNamespace> pc_;
+};
+
+TEST(AdvApplyE2E, EveryFamilyTakesNewSettingsAndComesBackAtItsNewAddress) {
+  LanRun lan;
+  const std::string error = lan.Start(kCameras);
+  ASSERT_EQ(error, "");
+  std::vector<MessageBoxCall>& boxes = lan.boxes;
   // The family-9 answer crosses the LAN; give it more than the 30 ms a quiet LAN needs.
   DeviceSeries().NetConfig().AnswerWaitMs = 2000;
 
@@ -229,18 +258,13 @@ TEST(AdvApplyE2E, EveryFamilyTakesNewSettingsAndComesBackAtItsNewAddress) {
           return r >= 0 && list.DeviceAt(r).IP == c.newIp;
         },
         20000))
-        << ReadAll(dir / "camsim.log");
+        << lan.Log();
     const TDevInfo& back = list.DeviceAt(list.FindItemByMAC(c.mac));
     EXPECT_EQ(back.NetMask, "255.255.255.0");
     EXPECT_EQ(back.Gateway, "192.168.0.1");
   }
   EXPECT_EQ(list.Count(), 4);
   w.FormClose();
-  SetMessageBoxHook(nullptr);
-  sim.Stop();
-  if (HasFailure()) std::fprintf(stderr, "simulator log:\n%s\n", ReadAll(dir / "camsim.log").c_str());
-  std::error_code ec;
-  fs::remove_all(dir, ec);
 }
 
 // Family 4, found and configured only through the SDK library (the stand-in beside the app,
@@ -275,23 +299,10 @@ mask = 255.255.255.0
 )";
 
 TEST(AdvApplyE2E, Family4IsListedAfterFindOnlyStaysAndTakesNewSettingsThroughTheSdk) {
-  std::string tmpl = (fs::temp_directory_path() / "kestrova-e2e-sdk-XXXXXX").string();
-  ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-  const fs::path dir = tmpl;
-  Camsim sim(dir);
-  ASSERT_TRUE(sim.Start(kSdkCameras)) << ReadAll(dir / "camsim.out");
-
-  InNamespace pc(Ns("pc"));
-  ASSERT_TRUE(pc.ok());
-  fs::create_directories(dir / "lang");
-  fs::copy_file(fs::path(KESTROVA_SOURCE_DIR) / "resources/lang/en.ini", dir / "lang" / "kestrova.len");
-  SetLanguageLocation(dir / "lang", "kestrova");
-  SetLanguage("en");
-  std::vector<MessageBoxCall> boxes;
-  SetMessageBoxHook([&](const MessageBoxCall& c) {
-    boxes.push_back(c);
-    return IDYES;
-  });
+  LanRun lan;
+  const std::string error = lan.Start(kSdkCameras);
+  ASSERT_EQ(error, "");
+  std::vector<MessageBoxCall>& boxes = lan.boxes;
 
   ::setenv("KESTROVA_PROGRAM_DIR", KESTROVA_APP_DIR, 1);  // 286/ beside the app holds the stand-in
   ::setenv("KESTROVA_DISCOVERY", "live", 1);
@@ -312,7 +323,7 @@ TEST(AdvApplyE2E, Family4IsListedAfterFindOnlyStaysAndTakesNewSettingsThroughThe
 
   w.btnFindClick();
   ASSERT_TRUE(PumpUntil([&] { return familyFour() == 2 && list.FindItemByMAC("001e2f405060") >= 0; }, 15000))
-      << ReadAll(dir / "camsim.log");
+      << lan.Log();
   const TDevInfo* hall = list.FindDevByMAC("00408c5a6b7c");
   ASSERT_NE(hall, nullptr);
   EXPECT_EQ(DevTypeLetter(hall->DevType), "H");
@@ -347,15 +358,10 @@ TEST(AdvApplyE2E, Family4IsListedAfterFindOnlyStaysAndTakesNewSettingsThroughThe
         return d && d->IP == "192.168.0.205";
       },
       20000))
-      << ReadAll(dir / "camsim.log");
+      << lan.Log();
   EXPECT_EQ(list.FindDevByMAC("00408c5a6b7c")->AuxAddr, "relay.example.net");
-  EXPECT_NE(ReadAll(dir / "camsim.log").find("camera=hallway now ip=192.168.0.205"), std::string::npos);
+  EXPECT_NE(lan.Log().find("camera=hallway now ip=192.168.0.205"), std::string::npos);
   w.FormClose();
-  SetMessageBoxHook(nullptr);
-  sim.Stop();
-  if (HasFailure()) std::fprintf(stderr, "simulator log:\n%s\n", ReadAll(dir / "camsim.log").c_str());
-  std::error_code ec;
-  fs::remove_all(dir, ec);
 }
 
 }  // namespace

@@ -13,31 +13,20 @@
 
 #include "core/discovery/sdk_report.h"
 #include "integration/sdk/fake_sdk_control.h"
+#include "integration/sdk/sdk_samples.h"
 #include "net/sdk/find_hisi.h"
 
 namespace kestrova {
 namespace {
+
+using testing::HallwaySettings;
+using testing::Reports;
 
 namespace fs = std::filesystem;
 using testing::FakeSdk;
 
 const uint8_t kMac[6] = {0x00, 0x40, 0x8C, 0x5A, 0x6B, 0x7C};
 
-// Collects what the driver reports (from whichever thread).
-struct Reports {
-  std::mutex m;
-  std::vector<TDevInfo> got;
-  TFind_Hisi::ReportFn Fn() {
-    return [this](const TDevInfo& d) {
-      std::lock_guard lock(m);
-      got.push_back(d);
-    };
-  }
-  size_t Count() {
-    std::lock_guard lock(m);
-    return got.size();
-  }
-};
 
 void ReportOne(DVSNET_SEARCH_CALLBACK cb, void* ctx, void*) {
   cb(3, "Shop", "M1", "192.168.0.105", kMac, 81, 8000, "255.255.255.0", "192.168.0.1", "relay.example.net",
@@ -212,32 +201,18 @@ TEST(FindHisi, ConfigurePassesTheSettingsRecordInTheCallsOrder) {
   FakeSdk fake(FAKE_SDK_FULL);
   ASSERT_TRUE(fake.ok());
   TFind_Hisi d(FAKE_SDK_FULL);
-  TDevInfo rec;
-  rec.DevType = 4;
-  rec.MAC = "00408c5a6b7c";
-  rec.User = "admin";
-  rec.Pwd = "vemra";
-  rec.Name = "Shop 2";
-  rec.IP = "192.168.0.150";
-  rec.HttpPort = 82;
-  rec.DataPort = 555;
-  rec.NetMask = "255.255.255.0";
-  rec.Gateway = "192.168.0.1";
-  rec.AuxAddr = "relay.example.net";
-  rec.DNS1 = "8.8.8.8";
-  rec.DNS2 = "208.67.222.222";
-  rec.AuxPort = 7000;
-  rec.IPMode = 1;
+  TDevInfo rec = HallwaySettings();
+  rec.IPMode = 1;  // DHCP
   ASSERT_TRUE(d.Configure(rec));
   const FakeSdkConfig& c = fake.LastConfig();
   EXPECT_FALSE(c.macNull);
   EXPECT_EQ(std::vector<uint8_t>(c.mac, c.mac + 6), std::vector<uint8_t>(kMac, kMac + 6));
   EXPECT_STREQ(c.user, "admin");
   EXPECT_STREQ(c.password, "vemra");
-  EXPECT_STREQ(c.name, "Shop 2");
+  EXPECT_STREQ(c.name, "Hallway");
   EXPECT_STREQ(c.ip, "192.168.0.150");
   EXPECT_EQ(c.httpPort, 82);
-  EXPECT_EQ(c.dataPort, 555);
+  EXPECT_EQ(c.dataPort, 8000);
   EXPECT_STREQ(c.netMask, "255.255.255.0");
   EXPECT_STREQ(c.gateway, "192.168.0.1");
   EXPECT_STREQ(c.auxAddr, "relay.example.net");

@@ -13,12 +13,16 @@
 #include "integration/discovery/fake_cameras.h"
 #include "integration/camsim/sim_process.h"
 #include "net/discovery/discovery_engine.h"
+#include "integration/sdk/sdk_samples.h"
 #include "net/sdk/find_hisi.h"
 #include "net/sdk/sdk_discovery.h"
 #include "net/sockets/udp_socket.h"
 
 namespace kestrova {
 namespace {
+
+using testing::HallwaySettings;
+using testing::Reports;
 
 using Bytes = std::vector<uint8_t>;
 
@@ -36,20 +40,6 @@ class SdkServer {
   ~SdkServer() { ::unsetenv("KESTROVA_SDK_SERVER"); }
 };
 
-struct Reports {
-  std::mutex m;
-  std::vector<TDevInfo> got;
-  TFind_Hisi::ReportFn Fn() {
-    return [this](const TDevInfo& d) {
-      std::lock_guard lock(m);
-      got.push_back(d);
-    };
-  }
-  size_t Count() {
-    std::lock_guard lock(m);
-    return got.size();
-  }
-};
 
 template <class F>
 bool WaitFor(F cond, int ms = 5000) {
@@ -118,21 +108,7 @@ TEST(StandinSdk, ConfigurationRequestAndTheCamerasVerdict) {
   SdkServer server(camera.LocalPort());
   ::setenv("KESTROVA_SDK_CONFIG_WAIT_MS", "300", 1);
   TFind_Hisi d(STANDIN_SDK);
-  TDevInfo rec;
-  rec.DevType = 4;
-  rec.MAC = "00408c5a6b7c";
-  rec.User = "admin";
-  rec.Pwd = "vemra";
-  rec.Name = "Hallway";
-  rec.IP = "192.168.0.150";
-  rec.HttpPort = 82;
-  rec.DataPort = 8000;
-  rec.NetMask = "255.255.255.0";
-  rec.Gateway = "192.168.0.1";
-  rec.AuxAddr = "relay.example.net";
-  rec.DNS1 = "8.8.8.8";
-  rec.AuxPort = 7000;
-  rec.IPMode = 2;
+  const TDevInfo rec = HallwaySettings();
 
   Bytes want(264, 0);
   At(want, 0, {'D', 'V', 'S', '4', 0x02, 0x01});
