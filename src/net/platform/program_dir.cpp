@@ -6,6 +6,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include <iterator>
 #endif
 
 #include "core/config/program_dir.h"
