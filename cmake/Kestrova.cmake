@@ -94,3 +94,33 @@ function(kestrova_add_fuzz name)
     target_link_libraries(${name}_fuzzer PRIVATE ${F_LIBS})
   endif()
 endfunction()
+
+# kestrova_add_tsan_test(name SOURCES t.cpp MODULES kestrova_net_x ... [LIBS ...] [LABELS ...])
+# The test once more with ThreadSanitizer: the test and the sources of the listed modules are
+# compiled into one executable with -fsanitize=thread (the modules' own libraries stay as they
+# are), so that a race in that code fails the test. Registered as one CTest case.
+function(kestrova_add_tsan_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;MODULES;LIBS;LABELS" ${ARGN})
+  if(KESTROVA_FUZZ)
+    return()  # the fuzz build instruments everything with AddressSanitizer, which excludes it
+  endif()
+  set(_srcs ${T_SOURCES})
+  foreach(m ${T_MODULES})
+    get_target_property(_type ${m} TYPE)
+    if(NOT _type STREQUAL "INTERFACE_LIBRARY")
+      get_target_property(_ms ${m} SOURCES)
+      list(APPEND _srcs ${_ms})
+    endif()
+  endforeach()
+  add_executable(${name} ${_srcs})
+  target_compile_options(${name} PRIVATE ${KESTROVA_WARNINGS} -fsanitize=thread -g -O1)
+  target_link_options(${name} PRIVATE -fsanitize=thread)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT}
+    ENVIRONMENT "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1")
+endfunction()

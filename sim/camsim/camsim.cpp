@@ -1,7 +1,6 @@
 #include "camsim.h"
 
 #include <arpa/inet.h>
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -143,30 +142,6 @@ Log::~Log() {
   if (own_) std::fclose(f_);
 }
 
-bool OnHostNetwork() {
-  // The answer is "no" only when this process provably runs in a namespace of its own: one
-  // named by `ip netns` (the virtual LAN), or one that differs from PID 1's.
-  struct stat self{};
-  if (stat("/proc/self/ns/net", &self) != 0) return true;
-  for (const char* dir : {"/run/netns", "/var/run/netns"}) {
-    DIR* d = opendir(dir);
-    if (!d) continue;
-    bool found = false;
-    while (dirent* e = readdir(d)) {
-      if (e->d_name[0] == '.') continue;
-      struct stat st{};
-      std::string path = std::string(dir) + "/" + e->d_name;
-      if (stat(path.c_str(), &st) == 0 && st.st_ino == self.st_ino && st.st_dev == self.st_dev)
-        found = true;
-    }
-    closedir(d);
-    if (found) return false;
-  }
-  struct stat init{};
-  if (stat("/proc/1/ns/net", &init) != 0) return true;
-  return self.st_ino == init.st_ino && self.st_dev == init.st_dev;
-}
-
 // ---- simulator ------------------------------------------------------------------------------
 
 static bool g_host_network = true;
@@ -233,6 +208,7 @@ uint16_t Simulator::ServicePort(int family) const {
   if (it != opt_.ports.end()) return uint16_t(it->second);
   switch (family) {
     case 2: return kF2Port;
+    case 4: return kF4Port;
     case 5: return kF5Port;
     case 8: return kF8Port;
     case 9: return kF9Port;
@@ -347,7 +323,12 @@ bool Simulator::LoadCameras(bool reload) {
 }
 
 bool Simulator::OpenShared() {
-  for (int family : {2, 5, 8, 9}) {
+  // Family 4 (the SDK family) only when a camera of it is configured or its port is given, so
+  // that configurations without it keep the four sockets they always had.
+  std::vector<int> families = {2, 5, 8, 9};
+  if (opt_.open_f4 || std::any_of(cams_.begin(), cams_.end(), [](const Camera& c) { return c.live.family == 4; }))
+    families.insert(families.begin() + 1, 4);
+  for (int family : families) {
     Shared s;
     s.family = family;
     s.sock = OpenUdp(opt_.bind, ServicePort(family));
@@ -401,7 +382,7 @@ void Simulator::StartServices(Camera& c, bool announce) {
   };
   if (c.live.family == 5) {
     c.ctp = start(MakeCtpService(hooks_, c.live.section), c.ctp_port, httpPort, "ctp");
-  } else {
+  } else if (c.live.family != 4) {  // the SDK family is configured over its UDP protocol only
     c.web = start(MakeHttpService(hooks_, c.live.section, "web"), c.web_port, httpPort, "web");
     if (c.live.family == 9 && httpPort != kF9Port)
       c.upload = start(MakeHttpService(hooks_, c.live.section, "upload"), c.upload_port, kF9Port, "upload");

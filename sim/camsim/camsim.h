@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "config.h"
+#include "host_network.h"
 #include "tcp_services.h"
 
 namespace kestrova::camsim {
@@ -21,6 +22,7 @@ struct Options {
   std::string config_path;
   std::string bind = "0.0.0.0";
   std::map<int, int> ports;  // family -> UDP service port (0: any free port)
+  bool open_f4 = false;      // listen for family 4 even without a camera of it (--port f4=)
   std::string log_path;      // empty: stderr
   std::string iface;         // manage camera addresses on this interface (virtual LAN only)
   std::string pidfile;
@@ -40,10 +42,6 @@ class Log {
   FILE* f_ = stderr;
   bool own_ = false;
 };
-
-// True when this process shares its network namespace with PID 1, i.e. it is on the host
-// network (or that cannot be told, which is treated the same).
-bool OnHostNetwork();
 
 class Simulator {
  public:

@@ -194,8 +194,8 @@ bool BuildCamera(const Section& sec, CameraConfig& c, std::string& error) {
   }
 
   std::string at = "[" + c.section + "] (line " + std::to_string(sec.line) + ")";
-  if (c.family != 2 && c.family != 5 && c.family != 8 && c.family != 9) {
-    error = at + ": family must be 2, 5, 8 or 9";
+  if (c.family != 2 && c.family != 4 && c.family != 5 && c.family != 8 && c.family != 9) {
+    error = at + ": family must be 2, 4, 5, 8 or 9";
     return false;
   }
   if (!ParseIPv4(c.ip)) { error = at + ": ip is not a dotted IPv4 address"; return false; }

@@ -38,9 +38,9 @@ struct WifiNetwork {  // one network of a wireless scan, as the camera reports i
 
 struct CameraConfig {
   std::string section;  // the section name, the camera's handle in logs
-  int family = 0;       // 2, 5, 8 or 9
+  int family = 0;       // 2, 4, 5, 8 or 9
 
-  std::string mac;       // hardware address (families 5, 8, 9), text as configured
+  std::string mac;       // hardware address (families 4, 5, 8, 9), text as configured
   std::string identity;  // family 2: the 13-byte identity text
   std::string sn;        // family 8: 14 hex digits; 5 and 9: text
   std::string name;      // UTF-8

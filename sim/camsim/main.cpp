@@ -1,4 +1,4 @@
-// kestrova-camsim: simulated cameras of families 2, 5, 8 and 9 for the tests and the demo.
+// kestrova-camsim: simulated cameras of families 2, 4, 5, 8 and 9 for the tests and the demo.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,8 +14,10 @@ void Usage() {
       "  --config FILE       cameras to simulate (see sim/camsim/README.md)\n"
       "  --bind ADDR         address of the service sockets (default 0.0.0.0; 127.0.0.1 for\n"
       "                      loopback tests: answers go to the sender, no broadcast)\n"
-      "  --port fN=PORT      UDP service port of family N (2, 5, 8, 9); 0 = any free port\n"
-      "  --port-base B       families 2, 5, 8, 9 on ports B, B+1, B+2, B+3\n"
+      "  --port fN=PORT      UDP service port of family N (2, 4, 5, 8, 9); 0 = any free port\n"
+      "                      (family 4 listens only when a camera of it is configured or\n"
+      "                      its port is given)\n"
+      "  --port-base B       families 2, 5, 8, 9, 4 on ports B, B+1, B+2, B+3, B+4\n"
       "  --iface IF          add and remove the cameras' addresses on IF (virtual LAN)\n"
       "  --log FILE          log file (default: standard error)\n"
       "  --pidfile FILE      write the process id there\n"
@@ -37,8 +39,9 @@ bool ParsePortArg(const char* arg, kestrova::camsim::Options& o) {
   char* pend = nullptr;
   long port = std::strtol(end + 1, &pend, 10);
   if (!pend || *pend || port < 0 || port > 65535) return false;
-  if (fam != 2 && fam != 5 && fam != 8 && fam != 9) return false;
+  if (fam != 2 && fam != 4 && fam != 5 && fam != 8 && fam != 9) return false;
   o.ports[int(fam)] = int(port);
+  if (fam == 4) o.open_f4 = true;
   return true;
 }
 
@@ -66,12 +69,12 @@ int main(int argc, char** argv) {
     else if (a == "--port") {
       const char* v = next();
       if (!ParsePortArg(v, o)) {
-        std::fprintf(stderr, "kestrova-camsim: --port expects fN=PORT with N one of 2, 5, 8, 9\n");
+        std::fprintf(stderr, "kestrova-camsim: --port expects fN=PORT with N one of 2, 4, 5, 8, 9\n");
         return 2;
       }
     } else if (a == "--port-base") {
       long b = std::strtol(next(), nullptr, 10);
-      if (b <= 0 || b > 65532) {
+      if (b <= 0 || b > 65531) {
         std::fprintf(stderr, "kestrova-camsim: --port-base out of range\n");
         return 2;
       }
@@ -79,6 +82,7 @@ int main(int argc, char** argv) {
       o.ports[5] = int(b + 1);
       o.ports[8] = int(b + 2);
       o.ports[9] = int(b + 3);
+      o.ports[4] = int(b + 4);
     } else if (a == "-h" || a == "--help") {
       Usage();
       return 0;

@@ -348,6 +348,68 @@ Outcome F9Handle(CameraConfig& c, ByteView d) {
   return o;
 }
 
+// ---- family 4 -----------------------------------------------------------------------------
+// The SDK family's protocol (sim/sdk/README.md): "DVS4", kind, version 1, sequence (LE); a
+// device record of 200 bytes; the configuration request adds user and password (32 each).
+constexpr size_t kF4Header = 8;
+constexpr size_t kF4Record = 200;
+constexpr size_t kF4Config = kF4Record + 64;
+constexpr size_t kF4ConfigAnswer = 16;
+constexpr uint8_t kF4Search = 0x01, kF4SearchAnswer = 0x81, kF4Configure = 0x02, kF4ConfigureAnswer = 0x82;
+
+Bytes F4Message(uint8_t kind, uint16_t seq, size_t total) {
+  Bytes b(total, 0);
+  PutRaw(b, 0, ByteView(reinterpret_cast<const uint8_t*>("DVS4"), 4));
+  PutU8(b, 4, kind);
+  PutU8(b, 5, 1);
+  PutLe16(b, 6, seq);
+  return b;
+}
+
+Outcome F4Handle(CameraConfig& c, ByteView d) {
+  Outcome o;
+  o.kind = ClassifyDatagram(4, d);
+  const uint16_t seq = GetLe16(d, 6);
+  if (o.kind == "f4-search") {
+    o.addressed = true;
+    o.replies.push_back({F4SearchAnswer(c, seq), "f4-search-answer"});
+  } else if (o.kind == "f4-config") {
+    auto mac = MacBytes(c);
+    if (!std::equal(mac.begin(), mac.end(), d.begin() + 8)) {
+      o.note = "not my mac";
+      return o;
+    }
+    o.addressed = true;
+    uint8_t status = 0;
+    const std::string ip = AddrField(d, 72, 16), mask = AddrField(d, 88, 16);
+    if (c.Has(Fault::RefuseSet)) {
+      o.note = "refused (refuse_set)";
+      status = 2;
+    } else if (GetText(d, 200, 32) != c.user || GetText(d, 232, 32) != c.pwd) {
+      o.note = "refused: wrong credentials";
+      status = 1;
+    } else if (ip.empty() || !MaskPrefix(mask)) {
+      o.note = "refused: address or mask not usable";
+      status = 2;
+    }
+    if (status == 0) {
+      c.dhcp = GetU8(d, 14) == 1;
+      c.http_port = GetLe16(d, 16);
+      c.data_port = GetLe16(d, 18);
+      c.extra["aux_port"] = std::to_string(GetLe16(d, 20));
+      c.name = GetText(d, 24, 32);
+      c.ip = ip;
+      c.mask = mask;
+      c.gateway = GetText(d, 104, 16);
+      c.dns1 = GetText(d, 120, 16);
+      c.extra["aux_addr"] = GetText(d, 136, 64);
+      o.settings_changed = true;
+    }
+    o.replies.push_back({F4ConfigAnswer(c, seq, status), "f4-config-answer"});
+  }
+  return o;
+}
+
 void ApplyFaults(const CameraConfig& c, int family, Outcome& o) {
   for (auto& r : o.replies) {
     if (c.Has(Fault::WrongOpcode) && !r.bytes.empty()) {
@@ -356,6 +418,7 @@ void ApplyFaults(const CameraConfig& c, int family, Outcome& o) {
         case 5: if (r.bytes.size() >= 5) std::memcpy(r.bytes.data(), "RESLT", 5); break;
         case 8: if (r.bytes.size() >= 4) r.bytes[2] = 0x7E; break;
         case 9: if (r.bytes.size() >= 3) r.bytes[2] = 0x03; break;
+        case 4: if (r.bytes.size() >= 5) r.bytes[4] = 0x7E; break;
       }
     }
     if (c.Has(Fault::Truncated)) {
@@ -424,6 +487,18 @@ std::string ClassifyDatagram(int family, ByteView d) {
       if (d[3] == 0x8F) return "f8-answer";
       return "f8-command-" + HexDump(d.subspan(2, 2));
     }
+    case 4: {
+      if (!HasTextPrefix(d, "DVS4")) return "f4-other";
+      if (d.size() < kF4Header) return "f4-short";
+      const bool v1 = d[5] == 1;
+      switch (d[4]) {
+        case kF4Search: return v1 && d.size() == kF4Header ? "f4-search" : "f4-search-malformed";
+        case kF4Configure: return v1 && d.size() == kF4Config ? "f4-config" : "f4-config-malformed";
+        case kF4SearchAnswer:
+        case kF4ConfigureAnswer: return "f4-answer";
+        default: return "f4-other";
+      }
+    }
     case 9:
       if (!HasPrefix(d, {0x44, 0x48})) return "f9-other";
       if (HasPrefix(d, {0x44, 0x48, 0x01, 0x01})) return d.size() == 4 ? "f9-search" : "f9-search-malformed";
@@ -438,13 +513,15 @@ Outcome Respond(CameraConfig& cam, ByteView d) {
   // Settings commands work on a copy, so that a camera that must not take them (silent) stays
   // as it was; everything else only reads the camera.
   const std::string kind = ClassifyDatagram(cam.family, d);
-  const bool settings = kind == "f2-set" || kind == "f5-setip" || kind == "f8-set" || kind == "f9-set";
+  const bool settings =
+      kind == "f2-set" || kind == "f4-config" || kind == "f5-setip" || kind == "f8-set" || kind == "f9-set";
   std::optional<CameraConfig> copy;
   if (settings) copy = cam;
   CameraConfig& work = settings ? *copy : cam;
   Outcome o;
   switch (cam.family) {
     case 2: o = F2Handle(work, d); break;
+    case 4: o = F4Handle(work, d); break;
     case 5: o = F5Handle(work, d); break;
     case 8: o = F8Handle(work, d); break;
     case 9: o = F9Handle(work, d); break;
@@ -560,6 +637,30 @@ Bytes F9SetAnswer(const CameraConfig& c, uint32_t status) {
   b[3] = 0x08;
   F9Layout(b, c);
   PutLe32(b, 324, status);
+  return b;
+}
+
+Bytes F4SearchAnswer(const CameraConfig& c, uint16_t seq) {
+  Bytes b = F4Message(kF4SearchAnswer, seq, kF4Record);
+  PutRaw(b, 8, MacBytes(c));
+  PutU8(b, 14, c.dhcp ? 1 : 0);
+  PutLe16(b, 16, c.http_port);
+  PutLe16(b, 18, c.data_port);
+  PutLe16(b, 20, uint16_t(c.SettingInt("aux_port", 0)));
+  PutText(b, 24, 32, c.name, false);
+  PutText(b, 56, 16, c.Setting("model"), false);
+  PutText(b, 72, 16, c.ip, false);
+  PutText(b, 88, 16, c.mask, false);
+  PutText(b, 104, 16, c.gateway, false);
+  PutText(b, 120, 16, c.dns1, false);
+  PutText(b, 136, 64, c.Setting("aux_addr"), false);
+  return b;
+}
+
+Bytes F4ConfigAnswer(const CameraConfig& c, uint16_t seq, uint8_t status) {
+  Bytes b = F4Message(kF4ConfigureAnswer, seq, kF4ConfigAnswer);
+  PutRaw(b, 8, MacBytes(c));
+  PutU8(b, 14, status);
   return b;
 }
 

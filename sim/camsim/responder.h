@@ -13,6 +13,7 @@ namespace kestrova::camsim {
 
 // Well-known UDP service ports of the cameras, by family.
 constexpr uint16_t kF2Port = 10000;
+constexpr uint16_t kF4Port = 9750;  // the SDK family's own small protocol (README)
 constexpr uint16_t kF5Port = 7999;
 constexpr uint16_t kF8Port = 6801;
 constexpr uint16_t kF9Port = 8600;
@@ -50,8 +51,10 @@ Bytes F8DdnsReply(const CameraConfig& c, uint16_t word);
 Bytes F8NetBlock(const CameraConfig& c);
 Bytes F9SearchAnswer(const CameraConfig& c);
 Bytes F9SetAnswer(const CameraConfig& c, uint32_t status);
+Bytes F4SearchAnswer(const CameraConfig& c, uint16_t seq);
+Bytes F4ConfigAnswer(const CameraConfig& c, uint16_t seq, uint8_t status);
 
-// The camera's identity as family 8 and 9 carry it, in six bytes.
+// The camera's identity as families 4, 8 and 9 carry it, in six bytes.
 std::array<uint8_t, 6> MacBytes(const CameraConfig& c);
 
 }  // namespace kestrova::camsim

@@ -13,6 +13,7 @@
 #include "cli/json.h"
 #include "core/discovery/dev_info.h"
 #include "net/discovery/discovery_engine.h"
+#include "net/sdk/sdk_discovery.h"
 
 namespace kestrova {
 
@@ -22,7 +23,10 @@ void DiscoverUsage(FILE* out) {
   std::fprintf(out,
                "usage: kestrova-cli discover [--seconds N] [--json]\n"
                "  Broadcasts a search round every second for N seconds (default 3) and prints\n"
-               "  the cameras found, sorted by address.\n"
+               "  the cameras found, sorted by address. At its start it also runs one search of\n"
+               "  the SDK library 286/libDVSNETClient.so in the program folder (the folder of\n"
+               "  kestrova-cli, or KESTROVA_PROGRAM_DIR), which finds the cameras of family 4\n"
+               "  (type H) and takes 3 seconds; without that library they are not listed.\n"
                "  --seconds N   how long to search (1..3600)\n"
                "  --json        one JSON array of device records\n");
 }
@@ -135,6 +139,11 @@ int CmdDiscover(int argc, char** argv) {
     }
   }
 
+  // One SDK search at the start (the window's Find does the same); it reports from the
+  // library's own thread for 3 s, merged here by the poll loop.
+  TSdkDiscovery sdk(engine);
+  sdk.Search();
+
   using Clock = std::chrono::steady_clock;
   const auto t0 = Clock::now();
   for (long tick = 0; tick < seconds; ++tick) {
@@ -146,6 +155,7 @@ int CmdDiscover(int argc, char** argv) {
       engine.WaitAndProcess(static_cast<int>(left));
     }
   }
+  sdk.FinishSearch();
   engine.FinishSearches(2000);
 
   const DeviceList& list = engine.List();

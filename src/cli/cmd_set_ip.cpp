@@ -14,8 +14,10 @@
 #include "core/discovery/ip_text.h"
 #include "core/protocols/ctp_message.h"
 #include "core/protocols/setnet_packets.h"
+#include "core/setup/address_rules.h"
 #include "net/cgi/device_series.h"
 #include "net/discovery/discovery_engine.h"
+#include "net/sdk/sdk_discovery.h"
 #include "net/setnet/camera_lookup.h"
 #include "net/setnet/setnet.h"
 
@@ -32,8 +34,14 @@ void SetIpUsage(FILE* out) {
                "  'discover' shows it), then sends it its settings with the given values changed\n"
                "  and every other value kept.\n"
                "  --user, --password   the camera account (default admin and an empty password;\n"
-               "                       for T cameras the account their search answer reports)\n"
-               "  Exit status: 0 sent (T cameras: accepted), 1 no such camera, 2 failure.\n");
+               "                       for T cameras the account their search answer reports;\n"
+               "                       for cameras of family 4 the default account the advanced\n"
+               "                       window offers)\n"
+               "  Cameras of family 4 are found and configured through the SDK library\n"
+               "  286/libDVSNETClient.so in the program folder (the folder of kestrova-cli, or\n"
+               "  KESTROVA_PROGRAM_DIR); the library answers whether the camera took the settings.\n"
+               "  Exit status: 0 sent (T cameras and family 4: accepted), 1 no such camera,\n"
+               "  2 failure.\n");
 }
 
 std::string HexDump(const std::vector<uint8_t>& b) {
@@ -124,6 +132,8 @@ int CmdSetIp(int argc, char** argv) {
 
   DiscoveryEngine engine(cfg);
   engine.Start();  // a socket that cannot be bound stays inactive; its family's send then fails
+  TSdkDiscovery sdk(engine);
+  sdk.Search();  // family 4 is found only by the SDK's search
   std::optional<TDevInfo> found = DiscoverByMac(engine, mac, static_cast<int>(seconds));
   if (!found) {
     std::fprintf(stderr, "kestrova-cli set-ip: no camera with MAC %s answered\n", mac.c_str());
@@ -140,8 +150,15 @@ int CmdSetIp(int argc, char** argv) {
   if (port > 0) newDev.HttpPort = static_cast<uint16_t>(port);
   if (haveName) newDev.Name = name;
   if (ipMode >= 0) newDev.IPMode = static_cast<uint8_t>(ipMode);
-  if (!haveUser) user = oldDev.DevType == 9 && !oldDev.User.empty() ? oldDev.User : "admin";
-  if (!havePassword) password = oldDev.DevType == 9 ? oldDev.Pwd : "";
+  if (oldDev.DevType == 4) {
+    // The account the advanced window offers for this family.
+    const TCameraCredentials pre = PrefilledCredentials(4, TCredentialUse::Apply);
+    if (!haveUser) user = pre.User;
+    if (!havePassword) password = pre.Password;
+  } else {
+    if (!haveUser) user = oldDev.DevType == 9 && !oldDev.User.empty() ? oldDev.User : "admin";
+    if (!havePassword) password = oldDev.DevType == 9 ? oldDev.Pwd : "";
+  }
 
   std::printf("camera %s (%s) at %s: family %d\n", cli::Printable(oldDev.MAC).c_str(), cli::Printable(oldDev.Name).c_str(),
               oldDev.IP.c_str(), oldDev.DevType);
@@ -179,6 +196,9 @@ int CmdSetIp(int argc, char** argv) {
                   HexDump(p).c_str());
       break;
     }
+    case 4:
+      std::printf("sending the configuration through the SDK library\n");
+      break;
     default:
       std::fprintf(stderr, "kestrova-cli set-ip: family %d cannot be given settings from here\n", newDev.DevType);
       engine.Stop();
@@ -191,14 +211,17 @@ int CmdSetIp(int argc, char** argv) {
   TT517Series series(netCfg);
   SettingsTransport transport = EngineTransport(engine);
   transport.Series = &series;
-  const bool ok = ApplySettings(oldDev, newDev, user, password, transport);
+  transport.Family4 = [&sdk](const TDevInfo& rec) { return sdk.Configure(rec); };
+  const bool ok = ApplyDeviceSettings(oldDev, newDev, user, password, transport);
   engine.Stop();
+  // Families 4 and 9 answer whether the camera took the settings; the others are only sent.
+  const bool answered = newDev.DevType == 4 || newDev.DevType == 9;
   if (!ok) {
-    std::fprintf(stderr, newDev.DevType == 9 ? "kestrova-cli set-ip: the camera did not accept the settings\n"
-                                             : "kestrova-cli set-ip: the settings could not be sent\n");
+    std::fprintf(stderr, answered ? "kestrova-cli set-ip: the camera did not accept the settings\n"
+                                  : "kestrova-cli set-ip: the settings could not be sent\n");
     return 2;
   }
-  std::printf(newDev.DevType == 9 ? "accepted\n" : "sent\n");
+  std::printf(answered ? "accepted\n" : "sent\n");
   return 0;
 }
 

@@ -16,6 +16,7 @@
 
 #include "core/discovery/ip_text.h"
 #include "core/protocols/base64.h"
+#include "net/platform/program_dir.h"
 
 namespace kestrova {
 
@@ -391,16 +392,9 @@ bool TTools::DeleteTree(const std::string& folder, bool removeFolder) {
   return true;
 }
 
-std::string TTools::ModulePath() {
-  std::error_code ec;
-  fs::path p = fs::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string() : p.string();
-}
+std::string TTools::ModulePath() { return ExecutablePath().string(); }
 
-std::string TTools::AppDir() {
-  fs::path p = ModulePath();
-  return p.empty() ? std::string("./") : WithSlash(p.parent_path().string());
-}
+std::string TTools::AppDir() { return WithSlash(ProgramDir().string()); }
 
 std::string TTools::SpecialFolder(TSpecialFolderId id, bool create) {
   std::string home = Env("HOME");

@@ -90,7 +90,8 @@ class TTools {
                         const std::function<bool()>& continueTest, bool recursive, const std::string& masks);
   // Deletes every file below folder (and the folder itself when asked); errors are ignored.
   static bool DeleteTree(const std::string& folder, bool removeFolder);
-  // The program file, and its folder with a trailing '/'.
+  // The program file, and the program folder (ProgramDir(): its folder, or
+  // KESTROVA_PROGRAM_DIR) with a trailing '/'.
   static std::string ModulePath();
   static std::string AppDir();
   // The special folder with a trailing '/', created with its parents when asked.

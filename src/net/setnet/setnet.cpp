@@ -43,4 +43,12 @@ bool ApplySettings(const TDevInfo& oldDev, const TDevInfo& newDev, const std::st
   }
 }
 
+bool ApplyDeviceSettings(const TDevInfo& oldDev, TDevInfo newDev, const std::string& user, const std::string& password,
+                         const SettingsTransport& t) {
+  if (newDev.DevType != 4) return ApplySettings(oldDev, newDev, user, password, t);
+  newDev.User = user;
+  newDev.Pwd = password;
+  return t.Family4 && t.Family4(newDev);
+}
+
 }  // namespace kestrova

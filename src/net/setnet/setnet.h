@@ -48,6 +48,9 @@ struct SettingsTransport {
   DatagramSender Family5;  // from IdUDPServer4
   DatagramSender Family8;  // from IdUDPServer1 (wizard) or IdUDPServer5 (advanced window)
   IDeviceSeries* Series = nullptr;  // family 9; nullptr = the process-wide driver
+  // Family 4: the closed SDK's configuration call with the settings record (ApplyDeviceSettings
+  // only; the wizard's ApplySettings sends nothing for family 4).
+  std::function<bool(const TDevInfo&)> Family4;
 };
 
 // The wizard's entry point, with the stored credentials: family 2 SendMOISet(user, password),
@@ -55,5 +58,11 @@ struct SettingsTransport {
 // answer is the result; any other family sends nothing and gives false.
 bool ApplySettings(const TDevInfo& oldDev, const TDevInfo& newDev, const std::string& user,
                    const std::string& password, const SettingsTransport& transport);
+
+// The advanced window's Apply and kestrova-cli set-ip, after the credentials were asked for:
+// family 4 gets User and Pwd := user, password and goes to the SDK's configuration call
+// (false when there is none); every other family as ApplySettings.
+bool ApplyDeviceSettings(const TDevInfo& oldDev, TDevInfo newDev, const std::string& user, const std::string& password,
+                         const SettingsTransport& transport);
 
 }  // namespace kestrova

@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "core/i18n/lang.h"
+#include "net/platform/program_dir.h"
 
 namespace kestrova {
 
@@ -43,7 +44,7 @@ void FillFromPlatform(AppPaths& p) {
     if (base.isEmpty()) base = QStringLiteral("kestrova");
     p.programBaseName = base.toStdString();
   }
-  if (p.programDir.empty()) p.programDir = ToPath(QCoreApplication::applicationDirPath());
+  if (p.programDir.empty()) p.programDir = ProgramDir();  // KESTROVA_PROGRAM_DIR, else the executable's folder
   if (p.userDir.empty()) {
     // The user's application-data folder + program name; the program folder when there is none.
     const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);

@@ -33,7 +33,7 @@ extern std::string AboutLink;
 
 // ---- folders ----
 struct AppPaths {
-  std::filesystem::path programDir;   // the executable's folder (Config.ini, machine option.ini)
+  std::filesystem::path programDir;   // ProgramDir() (Config.ini, machine option.ini, skin file)
   std::filesystem::path userDir;      // per-user settings folder (user option.ini)
   std::filesystem::path languageDir;  // per-user folder of the language files
   std::filesystem::path runtimeDir;   // per-user folder of the single-instance lock

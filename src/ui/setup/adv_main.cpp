@@ -31,6 +31,7 @@
 #include "net/hostnet/address_probe.h"
 #include "net/hostnet/net_cards.h"
 #include "net/http/tools.h"
+#include "net/sdk/sdk_discovery.h"
 #include "net/setnet/setnet.h"
 #include "ui/app/global.h"
 #include "ui/app/lang_message_box.h"
@@ -130,6 +131,8 @@ void TfrmAdv_Main::Init(std::unique_ptr<DiscoveryEngine> engine, bool startDisco
   setObjectName(QStringLiteral("frmAdv_Main"));
   setWindowTitle(QStringLiteral("Advance Mode"));
   engine_ = std::move(engine);
+  // The closed-SDK driver with its report target; its search runs with Find only.
+  sdk_ = std::make_unique<TSdkDiscovery>(*engine_);
   BuildLayout();
 
   // Creation order: the connection-mode master list, the language, the sort, the adapters,
@@ -669,28 +672,30 @@ bool TfrmAdv_Main::ApplyDevice(const TDevInfo& listed, TDevInfo rec) {
   bool ok = false;
   {
     WaitCursor wait;
-    if (family == 4) {
-      rec.User = user;
-      rec.Pwd = password;
-      ok = sdkConfigure_ && sdkConfigure_(rec);
-    } else {
-      // The commands leave from the discovery sockets; family 8 from the advanced window's
-      // socket (IdUDPServer5).
-      SettingsTransport t;
-      t.Family2 = [this](uint16_t port, const std::vector<uint8_t>& b) {
-        return engine_->SendFrom(DiscoverySocket::IdUDPServer2, port, b);
-      };
-      t.Family5 = [this](uint16_t port, const std::vector<uint8_t>& b) {
-        return engine_->SendFrom(DiscoverySocket::IdUDPServer4, port, b);
-      };
-      t.Family8 = [this](uint16_t port, const std::vector<uint8_t>& b) {
-        return engine_->SendFrom(DiscoverySocket::IdUDPServer5, port, b);
-      };
-      t.Series = &Series();
-      ok = ApplySettings(old, rec, user, password, t);
-    }
+    // The commands leave from the discovery sockets; family 8 from the advanced window's
+    // socket (IdUDPServer5); family 4 through the SDK.
+    SettingsTransport t;
+    t.Family2 = [this](uint16_t port, const std::vector<uint8_t>& b) {
+      return engine_->SendFrom(DiscoverySocket::IdUDPServer2, port, b);
+    };
+    t.Family5 = [this](uint16_t port, const std::vector<uint8_t>& b) {
+      return engine_->SendFrom(DiscoverySocket::IdUDPServer4, port, b);
+    };
+    t.Family8 = [this](uint16_t port, const std::vector<uint8_t>& b) {
+      return engine_->SendFrom(DiscoverySocket::IdUDPServer5, port, b);
+    };
+    t.Series = &Series();
+    t.Family4 = [this](const TDevInfo& r) {
+      if (sdkConfigure_) return sdkConfigure_(r);
+      return sdk_ && sdk_->Configure(r);
+    };
+    ok = ApplyDeviceSettings(old, rec, user, password, t);
   }
-  if (!ok) return false;
+  if (!ok) {
+    // The library answers whether the camera took the settings; say so when it did not.
+    if (family == 4) LangMessageBox("IDS_SDKCONFIGFAIL", "IDS_WARNING", MB_ICONWARNING);
+    return false;
+  }
   // The camera comes back with its new settings at its next reply.
   if (id != 0) engine_->List().Remove(id);
   btnFindClick();
@@ -820,6 +825,7 @@ void TfrmAdv_Main::FormClose() {
   notifiers_.clear();
   if (engine_) {
     engine_->Stop();  // stops the family-9 searches, closes the sockets, clears the list
+    sdk_.reset();     // stops the SDK's search and unloads it; later reports are ignored
     engine_->SetOnMerged({});
   }
   if (lblDevNum) UpdateDevCount();

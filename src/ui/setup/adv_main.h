@@ -3,8 +3,9 @@
 // discovery engine and the device list for the whole run.
 //
 // Discovery on the UI thread: a QSocketNotifier per engine descriptor runs ProcessPending
-// (parse, family-8 follow-ups, merge), and Timer1 (1000 ms) runs the search round, the expiry
-// and the count.
+// (parse, family-8 follow-ups, merge, the SDK's handed-over reports), and Timer1 (1000 ms)
+// runs the search round, the expiry and the count. The closed-SDK driver of family 4 is
+// created with the window from 286/ in the program folder; its search runs with Find only.
 //
 // Where the engine really broadcasts is chosen by KESTROVA_DISCOVERY: "live" starts it,
 // "off" keeps it stopped. Unset, it starts except in offscreen runs (tests, screenshots),
@@ -50,6 +51,7 @@ class TTeGroupBox;
 class TTeListView;
 class TTeSpeedButton;
 class TTeTabSheet;
+class TSdkDiscovery;
 
 class TfrmAdv_Main : public TfrmPageBase {
   Q_OBJECT
@@ -109,9 +111,9 @@ class TfrmAdv_Main : public TfrmPageBase {
   void SetNetCards(std::vector<TNET_CARD> cards);
   // Tests and the end-to-end driver replace what would block or reach the network:
   // the modal run of the credential dialog (gets the prepared, pre-filled dialog and returns
-  // its modal result), the closed-SDK configuration call of family 4 (false until that driver
-  // exists), the address-in-use probe of the automatic setting, the HTTP GET of Check and the
-  // family-9 driver (the process-wide one by default).
+  // its modal result), the closed-SDK configuration call of family 4 (the window's SDK driver
+  // by default), the address-in-use probe of the automatic setting, the HTTP GET of Check and
+  // the family-9 driver (the process-wide one by default).
   using CredentialPrompt = std::function<int(TfrmAuthInput&)>;
   using SdkConfigure = std::function<bool(const TDevInfo&)>;
   using AddressProbe = std::function<TProbeResult(const TNET_CARD&, const std::string&, int)>;
@@ -146,6 +148,7 @@ class TfrmAdv_Main : public TfrmPageBase {
   void EditChanged();
 
   std::unique_ptr<DiscoveryEngine> engine_;
+  std::unique_ptr<TSdkDiscovery> sdk_;  // after engine_: goes first
   std::vector<TNET_CARD> cards_;
   std::unique_ptr<TDeviceListView> listView_;
   std::vector<QSocketNotifier*> notifiers_;

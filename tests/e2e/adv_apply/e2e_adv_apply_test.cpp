@@ -3,6 +3,8 @@
 // in kv-cam; the real window runs offscreen in kv-pc with live discovery. For each camera the
 // test selects it, edits its address, presses Apply and answers the credential dialog through
 // the window's prompt hook; the entry goes away at once and comes back at the new address.
+// Family 4 has a test of its own: the window loads the stand-in SDK library, whose search
+// (Find only) finds the simulator's family-4 cameras.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -22,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -125,8 +128,8 @@ class Camsim {
  public:
   explicit Camsim(const fs::path& dir) : dir_(dir) {}
   ~Camsim() { Stop(); }
-  bool Start() {
-    std::ofstream(dir_ / "cams.conf", std::ios::binary) << kCameras;
+  bool Start(const char* cameras = kCameras) {
+    std::ofstream(dir_ / "cams.conf", std::ios::binary) << cameras;
     pid_ = ::fork();
     if (pid_ == 0) {
       const int out = ::open((dir_ / "camsim.out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -156,24 +159,52 @@ class Camsim {
 
 using e2e::InNamespace;
 
-TEST(AdvApplyE2E, EveryFamilyTakesNewSettingsAndComesBackAtItsNewAddress) {
-  std::string tmpl = (fs::temp_directory_path() / "kestrova-e2e-adv-XXXXXX").string();
-  ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-  const fs::path dir = tmpl;
-  Camsim sim(dir);
-  ASSERT_TRUE(sim.Start()) << ReadAll(dir / "camsim.out");
-
-  InNamespace pc(Ns("pc"));
-  ASSERT_TRUE(pc.ok());
-  fs::create_directories(dir / "lang");
-  fs::copy_file(fs::path(KESTROVA_SOURCE_DIR) / "resources/lang/en.ini", dir / "lang" / "kestrova.len");
-  SetLanguageLocation(dir / "lang", "kestrova");
-  SetLanguage("en");
+// One run of a window in the virtual LAN: a folder of its own, the simulator with the given
+// cameras in the camera namespace, this thread in the PC namespace, English texts, message
+// boxes recorded (answered Yes). Start() says what went wrong, empty when ready.
+class LanRun {
+ public:
+  LanRun() {
+    std::string tmpl = (fs::temp_directory_path() / "kestrova-e2e-adv-XXXXXX").string();
+    if (::mkdtemp(tmpl.data())) dir_ = tmpl;
+  }
+  ~LanRun() {
+    SetMessageBoxHook(nullptr);
+    if (sim_) sim_->Stop();
+    if (::testing::Test::HasFailure()) std::fprintf(stderr, "simulator log:\n%s\n", Log().c_str());
+    std::error_code ec;
+    if (!dir_.empty()) fs::remove_all(dir_, ec);
+  }
+  std::string Start(const char* cameras) {
+    if (dir_.empty()) return "no temporary folder";
+    sim_ = std::make_unique<Camsim>(dir_);
+    if (!sim_->Start(cameras)) return ReadAll(dir_ / "camsim.out");
+    pc_ = std::make_unique<InNamespace>(Ns("pc"));
+    if (!pc_->ok()) return "cannot enter " + Ns("pc");
+    fs::create_directories(dir_ / "lang");
+    fs::copy_file(fs::path(KESTROVA_SOURCE_DIR) / "resources/lang/en.ini", dir_ / "lang" / "kestrova.len");
+    SetLanguageLocation(dir_ / "lang", "kestrova");
+    SetLanguage("en");
+    SetMessageBoxHook([this](const MessageBoxCall& c) {
+      boxes.push_back(c);
+      return IDYES;
+    });
+    return {};
+  }
+  std::string Log() const { return ReadAll(dir_ / "camsim.log"); }
   std::vector<MessageBoxCall> boxes;
-  SetMessageBoxHook([&](const MessageBoxCall& c) {
-    boxes.push_back(c);
-    return IDYES;
-  });
+
+ private:
+  fs::path dir_;
+  std::unique_ptr<Camsim> sim_;
+  std::unique_ptr<InNamespace> pc_;
+};
+
+TEST(AdvApplyE2E, EveryFamilyTakesNewSettingsAndComesBackAtItsNewAddress) {
+  LanRun lan;
+  const std::string error = lan.Start(kCameras);
+  ASSERT_EQ(error, "");
+  std::vector<MessageBoxCall>& boxes = lan.boxes;
   // The family-9 answer crosses the LAN; give it more than the 30 ms a quiet LAN needs.
   DeviceSeries().NetConfig().AnswerWaitMs = 2000;
 
@@ -227,18 +258,110 @@ TEST(AdvApplyE2E, EveryFamilyTakesNewSettingsAndComesBackAtItsNewAddress) {
           return r >= 0 && list.DeviceAt(r).IP == c.newIp;
         },
         20000))
-        << ReadAll(dir / "camsim.log");
+        << lan.Log();
     const TDevInfo& back = list.DeviceAt(list.FindItemByMAC(c.mac));
     EXPECT_EQ(back.NetMask, "255.255.255.0");
     EXPECT_EQ(back.Gateway, "192.168.0.1");
   }
   EXPECT_EQ(list.Count(), 4);
   w.FormClose();
-  SetMessageBoxHook(nullptr);
-  sim.Stop();
-  if (HasFailure()) std::fprintf(stderr, "simulator log:\n%s\n", ReadAll(dir / "camsim.log").c_str());
-  std::error_code ec;
-  fs::remove_all(dir, ec);
+}
+
+// Family 4, found and configured only through the SDK library (the stand-in beside the app,
+// found through KESTROVA_PROGRAM_DIR), next to a family-8 camera that the timer rounds find.
+const char* const kSdkCameras = R"([livingroom]
+family = 8
+mac = 00:1e:2f:40:50:60
+sn = 0a0b0c0d0e0f10
+name = Living
+ip = 192.168.0.103
+mask = 255.255.255.0
+gateway = 192.168.0.1
+
+[hallway]
+family = 4
+mac = 00:40:8C:5A:6B:7C
+name = Hallway
+ip = 192.168.0.105
+mask = 255.255.255.0
+gateway = 192.168.0.1
+data_port = 8000
+aux_addr = relay.example.net
+aux_port = 7000
+pwd = vemra
+
+[stairs]
+family = 4
+mac = 00:40:8C:5A:6B:7D
+name = Stairs
+ip = 192.168.1.106
+mask = 255.255.255.0
+)";
+
+TEST(AdvApplyE2E, Family4IsListedAfterFindOnlyStaysAndTakesNewSettingsThroughTheSdk) {
+  LanRun lan;
+  const std::string error = lan.Start(kSdkCameras);
+  ASSERT_EQ(error, "");
+  std::vector<MessageBoxCall>& boxes = lan.boxes;
+
+  ::setenv("KESTROVA_PROGRAM_DIR", KESTROVA_APP_DIR, 1);  // 286/ beside the app holds the stand-in
+  ::setenv("KESTROVA_DISCOVERY", "live", 1);
+  TfrmAdv_Main w;
+  ::unsetenv("KESTROVA_DISCOVERY");
+  ::unsetenv("KESTROVA_PROGRAM_DIR");
+  w.resize(652, 402);
+  w.show();
+  DeviceList& list = w.Devices();
+  auto familyFour = [&] {
+    int n = 0;
+    for (int r = 0; r < list.Count(); ++r) n += list.DeviceAt(r).DevType == 4;
+    return n;
+  };
+  // The timer's rounds find the family-8 camera, never the SDK's.
+  ASSERT_TRUE(PumpUntil([&] { return list.FindItemByMAC("001e2f405060") >= 0 && w.Engine().Round() >= 3; }, 15000));
+  EXPECT_EQ(familyFour(), 0);
+
+  w.btnFindClick();
+  ASSERT_TRUE(PumpUntil([&] { return familyFour() == 2 && list.FindItemByMAC("001e2f405060") >= 0; }, 15000))
+      << lan.Log();
+  const TDevInfo* hall = list.FindDevByMAC("00408c5a6b7c");
+  ASSERT_NE(hall, nullptr);
+  EXPECT_EQ(DevTypeLetter(hall->DevType), "H");
+  EXPECT_EQ(hall->AuxAddr, "relay.example.net");
+  EXPECT_EQ(hall->AuxPort, 7000);
+  EXPECT_NE(list.FindDevByMAC("00408c5a6b7d"), nullptr) << "the camera in another subnet";
+
+  // Family-4 entries never expire: still there eleven ticks later.
+  const int round = w.Engine().Round();
+  ASSERT_TRUE(PumpUntil([&] { return w.Engine().Round() >= round + 11; }, 20000));
+  EXPECT_EQ(familyFour(), 2);
+
+  auto* view = w.findChild<QTreeWidget*>("ListView");
+  view->setCurrentItem(view->topLevelItem(list.FindItemByMAC("00408c5a6b7c")));
+  ASSERT_NE(w.SelectedDevice(), nullptr);
+  ASSERT_EQ(w.SelectedDevice()->DevType, 4);
+  int prompts = 0;
+  w.SetCredentialPrompt([&](TfrmAuthInput& d) {
+    ++prompts;
+    EXPECT_EQ(d.edUser->text(), "admin");
+    EXPECT_EQ(d.edPwd->text(), "vemra");
+    return int(QDialog::Accepted);
+  });
+  w.findChild<TIPEdit*>("edIP")->SetIPString("192.168.0.205");
+  w.btnApplyClick();
+  EXPECT_EQ(prompts, 1);
+  EXPECT_TRUE(boxes.empty());
+  // Taken: the entry went, and the Find that followed lists it at its new address.
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        const TDevInfo* d = list.FindDevByMAC("00408c5a6b7c");
+        return d && d->IP == "192.168.0.205";
+      },
+      20000))
+      << lan.Log();
+  EXPECT_EQ(list.FindDevByMAC("00408c5a6b7c")->AuxAddr, "relay.example.net");
+  EXPECT_NE(lan.Log().find("camera=hallway now ip=192.168.0.205"), std::string::npos);
+  w.FormClose();
 }
 
 }  // namespace

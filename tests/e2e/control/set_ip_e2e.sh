@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Inside the virtual LAN: lists the wireless networks that simulated cameras of families 2, 5
 # and 9 see with kestrova-cli wifi-scan (each by its family's path), then gives one camera of
-# each family 2, 5, 8 and 9 a new address with kestrova-cli set-ip and checks that discovery
-# then lists it at that address.
+# each family 2, 5, 8, 9 and 4 (through the stand-in SDK library beside kestrova-cli) a new
+# address with kestrova-cli set-ip and checks that discovery then lists it at that address.
 #   set_ip_e2e.sh SOURCE_DIR KESTROVA_CLI KESTROVA_CAMSIM [CONTROL_DRIVER]
 # With CONTROL_DRIVER (control_vlan_e2e) it also runs the CTP and CGI operations against the
 # cameras before any address changes.
@@ -77,6 +77,7 @@ cases=(
   "5|00216B102030|192.168.0.151|--password vemra"
   "8|001e2f405060|192.168.0.153|"
   "9|00:1A:2B:3C:4D:5E|192.168.0.150|"
+  "4|00408c5a6b7c|192.168.0.155|"
 )
 for c in "${cases[@]}"; do
   IFS='|' read -r fam mac addr extra <<<"$c"

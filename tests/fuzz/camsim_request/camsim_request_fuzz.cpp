@@ -1,6 +1,6 @@
 // Feeds arbitrary datagrams to simulated cameras of every family, and arbitrary text to the
 // configuration reader, CTP streams to the CTP side and header values and query texts to the
-// web side. The first byte picks the target, the rest is the input.
+// web side. The first byte picks the target (family 4 with bit 0x40), the rest is the input.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -92,8 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       return 0;
     }
   }
-  static const int kFamilies[] = {2, 5, 8, 9};  // selectors 0..3
-  int family = kFamilies[selector % 4];
+  static const int kFamilies[] = {2, 5, 8, 9};  // selectors 0..3; with 0x40 family 4
+  int family = selector & 0x40 ? 4 : kFamilies[selector % 4];
   CameraConfig cam = Camera(family);
   if (selector & 0x10) cam.faults.insert(Fault::Truncated);
   if (selector & 0x20) cam.faults.insert(Fault::WrongOpcode);
@@ -103,7 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (o.settings_changed) {
     static const uint8_t kF9[] = {0x44, 0x48, 0x01, 0x01};
     static const uint8_t kF8[] = {0x10, 0x10, 0x01, 0x0F, 0, 0, 0, 0};
-    (void)Respond(cam, family == 9 ? ByteView(kF9, 4) : ByteView(kF8, 8));
+    static const uint8_t kF4[] = {'D', 'V', 'S', '4', 0x01, 0x01, 0, 0};
+    (void)Respond(cam, family == 9 ? ByteView(kF9, 4) : family == 4 ? ByteView(kF4, 8) : ByteView(kF8, 8));
   }
   return 0;
 }

@@ -11,12 +11,15 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "core/i18n/lang.h"
 #include "gui/adv_main/adv_fixture.h"
 #include "integration/ctp_http/fake_http.h"
+#include "integration/sdk/fake_sdk_control.h"
 #include "net/cgi/device_series.h"
 #include "net/discovery/discovery_engine.h"
 #include "net/http/tools.h"
@@ -394,13 +397,18 @@ TEST_F(AdvApplyTest, Family9GoesThroughTheCgiDriverWhichKnowsTheSelectedCamera) 
   }
 }
 
-TEST_F(AdvApplyTest, Family4GoesThroughTheSdkWhichIsNotThereYet) {
-  One(testing::SampleCamera(4, "001A2B3C4D5E", "dvr", "192.168.1.30"));
+TEST_F(AdvApplyTest, Family4GoesThroughTheSdkConfigurationCall) {
+  One(testing::SampleCamera(4, "001a2b3c4d5e", "dvr", "192.168.1.30"));
   W<TIPEdit>("edIP")->SetIPString("192.168.1.31");
   w_->btnApplyClick();
   ASSERT_EQ(prompts_.size(), 1u);
   EXPECT_EQ(prompts_[0].pwd, "vemra");
-  EXPECT_EQ(engine_->List().Count(), 1);  // no configuration call: nothing happened
+  // No SDK library beside the test program: nothing happened, and the user is told.
+  EXPECT_EQ(engine_->List().Count(), 1);
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].text, LangKey("IDS_SDKCONFIGFAIL"));
+  EXPECT_EQ(boxes_[0].caption, LangKey("IDS_WARNING"));
+  boxes_.clear();
   std::vector<TDevInfo> configured;
   w_->SetSdkConfigure([&](const TDevInfo& d) {
     configured.push_back(d);
@@ -412,6 +420,106 @@ TEST_F(AdvApplyTest, Family4GoesThroughTheSdkWhichIsNotThereYet) {
   EXPECT_EQ(configured[0].User, "admin");
   EXPECT_EQ(configured[0].Pwd, "vemra");
   EXPECT_EQ(configured[0].DNS1, "8.8.8.8");
+  EXPECT_EQ(engine_->List().Count(), 0);
+  EXPECT_TRUE(boxes_.empty());
+}
+
+// The window with a fake SDK library in 286/ of its program folder (KESTROVA_PROGRAM_DIR).
+class AdvSdkTest : public AdvApplyTest {
+ protected:
+  void SetUp() override {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "kestrova-advsdk-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
+    programDir_ = tmpl;
+    std::filesystem::create_directories(programDir_ / "286");
+    std::filesystem::create_symlink(FAKE_SDK_FULL, programDir_ / "286" / "libDVSNETClient.so");
+    ASSERT_TRUE(fake_.ok());
+    ::setenv("KESTROVA_PROGRAM_DIR", programDir_.c_str(), 1);
+    AdvApplyTest::SetUp();
+    ::unsetenv("KESTROVA_PROGRAM_DIR");
+  }
+  void TearDown() override {
+    AdvApplyTest::TearDown();
+    std::error_code ec;
+    std::filesystem::remove_all(programDir_, ec);
+  }
+  // The owner's merges while the library's thread hands records over (the fixture's engine has
+  // no socket notifiers).
+  bool PumpUntil(const std::function<bool()>& cond) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!cond()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      engine_->WaitAndProcess(20);
+      QApplication::processEvents();
+    }
+    return true;
+  }
+  std::filesystem::path programDir_;
+  testing::FakeSdk fake_{FAKE_SDK_FULL};
+};
+
+// Two cameras of family 4 (count in arg: 2 unless given).
+void ReportShopCameras(DVSNET_SEARCH_CALLBACK cb, void* ctx, void* arg) {
+  const int n = arg ? *static_cast<int*>(arg) : 2;
+  for (int i = 0; i < n; ++i) {
+    const uint8_t mac[6] = {0x00, 0x40, 0x8c, 0x00, uint8_t(i >> 8), uint8_t(i)};
+    const std::string ip = "192.168.1." + std::to_string(30 + i % 200);
+    cb(0, "dvr", "", ip.c_str(), mac, 80, 8000, "255.255.255.0", "192.168.1.1", "relay.example.net", "192.168.1.1",
+       7000, 0, 0, ctx);
+  }
+}
+
+TEST_F(AdvSdkTest, FindListsTheLibrarysCamerasAndApplyConfiguresThroughIt) {
+  fake_.SetScript(ReportShopCameras, nullptr, true);
+  w_->btnFindClick();
+  ASSERT_TRUE(PumpUntil([&] { return engine_->List().Count() == 2; }));
+  EXPECT_EQ(list_->topLevelItem(0)->text(0), "H");
+  list_->setCurrentItem(list_->topLevelItem(0));
+  EXPECT_FALSE(W<QSpinBox>("edDataPort")->isHidden());  // family 4 shows its data port
+  W<TIPEdit>("edIP")->SetIPString("192.168.1.77");
+  W<QSpinBox>("edDataPort")->setValue(8001);
+  fake_.Join();
+  w_->btnApplyClick();
+  ASSERT_EQ(prompts_.size(), 1u);
+  EXPECT_EQ(prompts_[0].family, 4);
+  EXPECT_EQ(fake_.Calls("DVSNET_ConfigServer"), 1);
+  const FakeSdkConfig& c = fake_.LastConfig();
+  EXPECT_STREQ(c.user, "admin");
+  EXPECT_STREQ(c.password, "vemra");
+  EXPECT_STREQ(c.ip, "192.168.1.77");
+  EXPECT_EQ(c.dataPort, 8001);
+  EXPECT_STREQ(c.dns, "8.8.8.8");
+  EXPECT_STREQ(c.auxAddr, "relay.example.net");
+  EXPECT_EQ(c.auxPort, 7000);
+  EXPECT_TRUE(boxes_.empty());
+  // Taken: the entry went and Find asked the library again.
+  EXPECT_EQ(fake_.Calls("DVSNET_SearchServers"), 2);
+  ASSERT_TRUE(PumpUntil([&] { return engine_->List().Count() == 2; }));
+
+  fake_.Join();
+  fake_.SetResult(0, 2);  // the camera refuses
+  list_->setCurrentItem(list_->topLevelItem(0));
+  W<TIPEdit>("edIP")->SetIPString("192.168.1.78");
+  w_->btnApplyClick();
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].text, LangKey("IDS_SDKCONFIGFAIL"));
+  EXPECT_EQ(engine_->List().Count(), 2);
+  EXPECT_EQ(fake_.Calls("DVSNET_SearchServers"), 2);  // no Find after a failure
+}
+
+TEST_F(AdvSdkTest, ClosingTheWindowWhileTheLibraryStillReportsIsSafe) {
+  int many = 5000;
+  fake_.SetScript(ReportShopCameras, &many, true);
+  w_->btnFindClick();
+  ASSERT_TRUE(PumpUntil([&] { return engine_->List().Count() >= 5; }));
+  w_->FormClose();  // stops discovery, unloads the library while its thread reports
+  EXPECT_EQ(fake_.Calls("DVSNET_StopSearch"), 1);
+  EXPECT_EQ(engine_->List().Count(), 0);
+  // A library thread that calls back after the window closed: ignored.
+  const testing::FakeSdk::Search s = fake_.LastSearch();
+  ASSERT_NE(s.callback, nullptr);
+  ReportShopCameras(s.callback, s.context, nullptr);
+  engine_->ProcessPending();
   EXPECT_EQ(engine_->List().Count(), 0);
 }
 

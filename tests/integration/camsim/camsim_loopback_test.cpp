@@ -42,6 +42,7 @@ const Bytes kF2Search = B({'M', 'O', '_', 'I', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 
 const Bytes kF5Search = T("SEARCH * CTP/1.0\r\nFrom:0.0.0.0\r\n\r\n");
 const Bytes kF8Search = B({0x10, 0x10, 0x01, 0x0F, 0, 0, 0, 0});
 const Bytes kF9Search = B({0x44, 0x48, 0x01, 0x01});
+const Bytes kF4Search = B({'D', 'V', 'S', '4', 0x01, 0x01, 0x34, 0x12});
 
 const char* kCameras = R"(
 [porch]
@@ -114,6 +115,22 @@ ddns_user = t9d0004
 ddns_pwd = secret9
 user = admin
 pwd = 123456
+
+[hallway]
+family = 4
+mac = 00:40:8C:5A:6B:7C
+name = Hallway
+model = DVS-286
+ip = 192.168.0.105
+mask = 255.255.255.0
+gateway = 192.168.0.1
+dns1 = 192.168.0.1
+http_port = 80
+data_port = 8000
+aux_addr = relay.example.net
+aux_port = 7000
+user = admin
+pwd = vemra
 )";
 
 // The family-8 block of [livingroom], laid out by hand.
@@ -158,6 +175,36 @@ Bytes OfficeAnswer(const char* ip = "192.168.0.104") {
   return b;
 }
 
+// The 200-byte family-4 record of [hallway] (the stand-in SDK's protocol), laid out by hand:
+// kind 0x81 answers a search, sequence 0x1234 echoed.
+Bytes HallwayRecord(uint8_t kind = 0x81, const char* ip = "192.168.0.105") {
+  Bytes b(200, 0);
+  At(b, 0, {'D', 'V', 'S', '4', kind, 0x01, 0x34, 0x12});
+  At(b, 8, {0x00, 0x40, 0x8C, 0x5A, 0x6B, 0x7C});
+  At(b, 14, {0});                      // static
+  At(b, 16, {80, 0, 0x40, 0x1F, 0x58, 0x1B});  // HTTP 80, data 8000, auxiliary 7000
+  Str(b, 24, "Hallway");
+  Str(b, 56, "DVS-286");
+  Str(b, 72, ip);
+  Str(b, 88, "255.255.255.0");
+  Str(b, 104, "192.168.0.1");
+  Str(b, 120, "192.168.0.1");
+  Str(b, 136, "relay.example.net");
+  return b;
+}
+
+// A family-4 configuration of [hallway] as the stand-in SDK builds it.
+Bytes HallwayConfig(const char* ip, const char* user, const char* pwd) {
+  Bytes b = HallwayRecord(0x02, ip);
+  std::fill(b.begin() + 56, b.begin() + 72, 0);  // no model in a configuration
+  At(b, 14, {1});                                 // DHCP on
+  At(b, 16, {0x52, 0});                           // HTTP port 82
+  b.resize(264, 0);
+  Str(b, 200, user);
+  Str(b, 232, pwd);
+  return b;
+}
+
 // A family-9 settings packet for [office] as the PC builds it.
 Bytes OfficeSet(const char* ip, const char* user, const char* pwd) {
   Bytes b(324, 0);
@@ -185,7 +232,7 @@ class CamsimLoopback : public ::testing::Test {
   // in order, so an unwanted answer would come first).
   void ExpectNoAnswer(int family, const Bytes& req) {
     static const std::map<int, Bytes> kSearch = {
-        {2, kF2Search}, {5, kF5Search}, {8, kF8Search}, {9, kF9Search}};
+        {2, kF2Search}, {4, kF4Search}, {5, kF5Search}, {8, kF8Search}, {9, kF9Search}};
     pc.SendTo(sim.Port(family), req);
     pc.SendTo(sim.Port(family), kSearch.at(family));
     auto got = pc.Receive();
@@ -195,6 +242,7 @@ class CamsimLoopback : public ::testing::Test {
       case 5: EXPECT_EQ(AsText(Slice(*got, 0, 6)), "REPLY "); break;
       case 8: EXPECT_EQ(Slice(*got, 0, 4), B({0x10, 0x10, 0x01, 0x8F})); break;
       case 9: EXPECT_EQ(*got, OfficeAnswer()); break;
+      case 4: EXPECT_EQ(*got, HallwayRecord()); break;
     }
   }
   SimProcess sim;
@@ -296,6 +344,15 @@ TEST_F(CamsimLoopback, RequestsThatAreNotACamerasBusinessGetNoAnswer) {
       {"family-9 search padded", 9, B({0x44, 0x48, 0x01, 0x01, 0})},
       {"family-9 answer echo", 9, OfficeAnswer()},
       {"empty datagram", 9, Bytes{}},
+      {"family-4 search padded", 4, Cat(kF4Search, B({0}))},
+      {"family-4 search of version 2", 4, B({'D', 'V', 'S', '4', 0x01, 0x02, 0x34, 0x12})},
+      {"family-4 answer echo", 4, HallwayRecord()},
+      {"family-4 configuration cut short", 4, Slice(HallwayConfig("192.168.0.150", "admin", "vemra"), 0, 263)},
+      {"family-4 configuration for another camera", 4, [] {
+         Bytes b = HallwayConfig("192.168.0.150", "admin", "vemra");
+         b[13] ^= 0xFF;
+         return b;
+       }()},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -303,6 +360,39 @@ TEST_F(CamsimLoopback, RequestsThatAreNotACamerasBusinessGetNoAnswer) {
   }
   EXPECT_NE(sim.LogText().find("kind=f8-info-request answered=livingroom:ignored(block of another camera)"),
             std::string::npos);
+}
+
+TEST_F(CamsimLoopback, Family4SearchAnswerIsByteExact) {
+  pc.SendTo(sim.Port(4), kF4Search);
+  auto got = pc.Receive();
+  ASSERT_TRUE(got);
+  EXPECT_EQ(*got, HallwayRecord());
+}
+
+TEST_F(CamsimLoopback, Family4ConfigurationIsAnsweredAndTakenOnlyWithTheCredentials) {
+  struct Case {
+    const char* what;
+    const char *ip, *pwd;
+    int status;
+  } cases[] = {
+      {"wrong password", "192.168.0.150", "wrong", 1},
+      {"address that is not one", "192.168.0.999", "vemra", 2},
+      {"taken", "192.168.0.150", "vemra", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    pc.SendTo(sim.Port(4), HallwayConfig(c.ip, "admin", c.pwd));
+    auto ack = pc.Receive();
+    ASSERT_TRUE(ack);
+    EXPECT_EQ(*ack, B({'D', 'V', 'S', '4', 0x82, 0x01, 0x34, 0x12, 0x00, 0x40, 0x8C, 0x5A, 0x6B, 0x7C, c.status, 0}));
+  }
+  pc.SendTo(sim.Port(4), kF4Search);
+  auto got = pc.Receive();
+  ASSERT_TRUE(got);
+  Bytes want = HallwayRecord(0x81, "192.168.0.150");  // the model stays
+  At(want, 14, {1});
+  At(want, 16, {0x52, 0});
+  EXPECT_EQ(*got, want);
 }
 
 TEST_F(CamsimLoopback, Family9SettingsAcceptedThenAnsweredAtTheNewAddress) {
@@ -563,7 +653,8 @@ TEST(CamsimStart, BadConfigurationsAreReportedWithTheirLine) {
     const char* text;
     const char* message;
   } cases[] = {
-      {"[a]\nfamily = 3\nip = 1.2.3.4\n", "family must be 2, 5, 8 or 9"},
+      {"[a]\nfamily = 3\nip = 1.2.3.4\n", "family must be 2, 4, 5, 8 or 9"},
+      {"[a]\nfamily = 4\nip = 1.2.3.4\n", "mac is not a hardware address"},
       {"[a]\nfamily = 9\nip = 1.2.3\nmac = 00:00:00:00:00:01\n", "ip is not a dotted IPv4 address"},
       {"[a]\nfamily = 9\nip = 1.2.3.4\nmac = 00:00:00:00:00\n", "mac is not a hardware address"},
       {"[a]\nfamily = 2\nip = 1.2.3.4\n", "family 2 needs identity="},

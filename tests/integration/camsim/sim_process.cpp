@@ -84,7 +84,7 @@ bool SimProcess::Start(const std::string& config, const std::vector<std::string>
   Rewrite(config);
   std::vector<std::string> args = {KESTROVA_CAMSIM_EXE, "--config", config_path_, "--bind",
                                    "127.0.0.1", "--log", log_path_, "--upload-dir", UploadDir()};
-  for (int f : {2, 5, 8, 9}) {
+  for (int f : {2, 4, 5, 8, 9}) {
     args.push_back("--port");
     args.push_back("f" + std::to_string(f) + "=0");
   }
@@ -104,7 +104,8 @@ bool SimProcess::StartCommand(const std::vector<std::string>& args) {
     char cam[64], svc[16];
     if (std::sscanf(line.c_str(), "camsim: tcp %63s %15s %63[^:]:%u", cam, svc, ip, &port) == 4)
       tcp_ports_[std::string(cam) + "/" + svc] = uint16_t(port);
-    if (line == "camsim: ready") return ports_.size() == 4;
+    // Families 2, 5, 8 and 9 always; family 4 when asked for or configured.
+    if (line == "camsim: ready") return ports_.size() >= 4;
     if (line.rfind("kestrova-camsim:", 0) == 0) return false;
   }
   return false;
