@@ -1,5 +1,7 @@
 #include "core/discovery/dev_info.h"
 
+#include "core/text/utf8.h"
+
 namespace kestrova {
 
 std::string DevTypeLetter(int32_t code) {
@@ -11,6 +13,10 @@ std::string DevTypeLetter(int32_t code) {
     case 9: return "T";
     default: return "";
   }
+}
+
+bool NameInLegacyCodePage(const TDevInfo& dev) {
+  return (dev.DevType == 5 || dev.DevType == 9) && !IsValidUtf8(dev.Name);
 }
 
 std::string DeviceLanUrl(const TDevInfo& dev) {

@@ -38,6 +38,10 @@ struct TDevInfo {
 
 // Family letter shown in the device lists: 2 "F", 4 "H", 5 "E", 8 "H", 9 "T", others "".
 std::string DevTypeLetter(int32_t code);
+// Families 5 and 9 send the name in the camera's own code page, which may be a legacy (ANSI)
+// one: true when such a name is not valid UTF-8, so that it is shown decoded with the code page
+// of the current language. The bytes of Name stay as received either way.
+bool NameInLegacyCodePage(const TDevInfo& dev);
 // "http://" + IP, then ":" + HttpPort unless the port is 80.
 std::string DeviceLanUrl(const TDevInfo& dev);
 // From DDnsServer: the text from the first "." on, cut before the first ":" that remains.
