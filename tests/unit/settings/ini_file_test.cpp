@@ -212,6 +212,56 @@ TEST_F(IniOnDisk, FailedWriteLeavesOriginalAndKeepsMemory) {
   EXPECT_EQ(Entries(), std::vector<std::string>{"option.ini"});
 }
 
+// A settings file that exists but cannot be read is never replaced by the next write: one
+// larger than the 64 MiB the reader takes, and one the user may not read (checked in a child
+// process that is not the superuser, who could read it anyway).
+TEST_F(IniOnDisk, FileThatCouldNotBeReadIsNeverWrittenOver) {
+  {
+    std::ofstream out(file, std::ios::binary);
+    out << "[S]\nk=old\n";
+  }
+  std::filesystem::resize_file(file, (64u << 20) + 1);  // sparse: costs no disk
+  {
+    TIniFile ini(file);
+    EXPECT_TRUE(ini.ReadFailed());
+    EXPECT_EQ(ini.ReadString("S", "k", "none"), "none");
+    EXPECT_FALSE(ini.WriteString("S", "k", "new"));
+    EXPECT_EQ(ini.ReadString("S", "k", "none"), "none");  // refused: nothing changed
+    EXPECT_EQ(std::filesystem::file_size(file), (64u << 20) + 1);
+    std::string head(10, '\0');
+    std::ifstream(file, std::ios::binary).read(head.data(), 10);
+    EXPECT_EQ(head, "[S]\nk=old\n");
+  }
+
+  WriteBytes(file, "[S]\nk=old\n");
+  const uid_t nobody = 65534;
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(file.c_str(), nobody, nobody), 0);
+  }
+  ::chmod(file.c_str(), 0200);
+  pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (::geteuid() == 0 && (::setgid(nobody) != 0 || ::setuid(nobody) != 0)) ::_exit(10);
+    TIniFile ini(file);
+    int code = 0;
+    if (!ini.ReadFailed()) code |= 1;
+    if (ini.WriteString("S", "k", "new")) code |= 2;  // must be refused
+    ::_exit(code);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ::chmod(file.c_str(), 0600);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(ReadBytes(file), "[S]\nk=old\n");
+
+  // Once it reads again, writes go through.
+  TIniFile ini(file);
+  EXPECT_FALSE(ini.ReadFailed());
+  EXPECT_TRUE(ini.WriteString("S", "k", "new"));
+}
+
 TEST_F(IniOnDisk, WriteIntoMissingFolderFails) {
   TIniFile ini(tmp / "absent" / "option.ini");
   EXPECT_FALSE(ini.WriteString("S", "k", "v"));
@@ -228,6 +278,7 @@ TEST_F(IniOnDisk, ReloadSeesChangesAndADirectoryReadsEmpty) {
   EXPECT_EQ(ini.ReadInteger("S", "k", 0), 2);
   TIniFile dir(tmp.path());
   EXPECT_TRUE(dir.ReadSections().empty());
+  EXPECT_TRUE(dir.ReadFailed());
   EXPECT_FALSE(dir.WriteString("S", "k", "v"));
 }
 
