@@ -9,6 +9,7 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QValidator;
 
 namespace kestrova {
 
@@ -21,6 +22,8 @@ class TfrmAuthInput : public QDialog {
   // Called in this order before the dialog is shown: test enabled (only when a real test is
   // wanted), family, base address ("http://" + IP + ":" + port).
   void SetTestEnabled(bool enabled) { testEnabled_ = enabled; }
+  // Family 2 carries the account in fixed fields of 13 bytes: for it the two entries take at
+  // most 13 bytes of UTF-8 (whole characters only); for the others 13 characters.
   void SetFamily(int family);
   void SetBaseAddress(const std::string& base) { base_ = base; }
 
@@ -53,6 +56,7 @@ class TfrmAuthInput : public QDialog {
  private:
   bool testEnabled_ = false;
   int family_ = 0;
+  QValidator* accountBytes_ = nullptr;
   std::string base_;
 };
 
