@@ -7,6 +7,7 @@
 #include <string>
 
 #include "integration/camsim/sim_process.h"
+#include "integration/ctp_http/fake_http.h"
 #include "net/ctp/ctp_socket.h"
 #include "ui/dialogs/auth_input.h"
 
@@ -48,6 +49,7 @@ TEST(CredentialsAgainstSimulator, EveryFamilyAcceptsItsAccountAndRejectsAWrongPa
   static char name[] = "gui_dialogs_camsim_test";
   static char* argv[] = {name, nullptr};
   QApplication app(argc, argv);
+  test::NoProxyForLoopback();
 
   camsim_test::SimProcess sim;
   ASSERT_TRUE(sim.Start(kCameras, {"--tcp"})) << sim.output;

@@ -82,10 +82,11 @@ class FakeHttpServer {
   FakeTcpServer server_{[this](int fd, int) { Serve(fd); }};
 };
 
-// Keeps loopback requests away from any proxy the environment names.
+// Keeps loopback requests away from any proxy: the test runs with no proxy settings at all.
 inline void NoProxyForLoopback() {
-  ::setenv("no_proxy", "127.0.0.1,localhost", 1);
-  ::setenv("NO_PROXY", "127.0.0.1,localhost", 1);
+  for (const char* name : {"http_proxy", "https_proxy", "all_proxy", "no_proxy", "HTTP_PROXY", "HTTPS_PROXY",
+                           "ALL_PROXY", "NO_PROXY"})
+    ::unsetenv(name);
 }
 
 }  // namespace kestrova::test

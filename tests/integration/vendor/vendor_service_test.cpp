@@ -21,6 +21,7 @@
 #include "core/config/deployment.h"
 #include "core/remote/outer_check.h"
 #include "core/remote/vendor_service.h"
+#include "integration/ctp_http/fake_http.h"
 
 #ifdef KV_HAVE_TTOOLS
 #include "net/http/tools.h"
@@ -34,6 +35,8 @@ namespace {
 namespace fs = std::filesystem;
 
 std::optional<std::string> Get(const std::string& url, int timeoutMs) {
+  static const bool noProxy = (test::NoProxyForLoopback(), true);
+  (void)noProxy;
 #ifdef KV_HAVE_TTOOLS
   THttpReply r = TTools::HttpGet(url, {}, {}, timeoutMs);
   if (!r.Ok) return std::nullopt;
