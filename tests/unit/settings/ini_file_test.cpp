@@ -7,6 +7,7 @@
 
 #include <climits>
 #include <fstream>
+#include <functional>
 
 #include "unit/settings/temp_dir.h"
 
@@ -139,6 +140,22 @@ class IniOnDisk : public ::testing::Test {
   TempDir tmp;
   std::filesystem::path file = tmp / "option.ini";
 
+  // Runs fn in a child process that is not the superuser (nobody, when the test runs as root),
+  // so that file permissions really apply; fn's result is the child's exit code (-1 when the
+  // child did not end normally, 10 when it could not drop the superuser's rights).
+  static int AsNobody(const std::function<int()>& fn) {
+    const pid_t pid = ::fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+      if (::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) ::_exit(10);
+      ::_exit(fn());
+    }
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+  }
+  static constexpr uid_t kNobody = 65534;
+
   std::vector<std::string> Entries() const {
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(tmp.path())) names.push_back(e.path().filename());
@@ -187,27 +204,20 @@ TEST_F(IniOnDisk, RewriteKeepsPermissionsAndWritesThroughSymbolicLink) {
 // really refuses it. The child reports through its exit code.
 TEST_F(IniOnDisk, FailedWriteLeavesOriginalAndKeepsMemory) {
   WriteBytes(file, "[S]\nk=old\n");
-  const uid_t nobody = 65534;
   if (::geteuid() == 0) {
-    ASSERT_EQ(::chown(tmp.path().c_str(), nobody, nobody), 0);
-    ASSERT_EQ(::chown(file.c_str(), nobody, nobody), 0);
+    ASSERT_EQ(::chown(tmp.path().c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(::chown(file.c_str(), kNobody, kNobody), 0);
   }
   ::chmod(tmp.path().c_str(), 0500);
-  pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    if (::geteuid() == 0 && (::setgid(nobody) != 0 || ::setuid(nobody) != 0)) ::_exit(10);
+  const int code = AsNobody([&] {
     TIniFile ini(file);
-    int code = 0;
-    if (ini.WriteString("S", "k", "new")) code |= 1;     // must fail
-    if (ini.ReadString("S", "k", "") != "new") code |= 2;  // memory updated all the same
-    ::_exit(code);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    int c = 0;
+    if (ini.WriteString("S", "k", "new")) c |= 1;     // must fail
+    if (ini.ReadString("S", "k", "") != "new") c |= 2;  // memory updated all the same
+    return c;
+  });
   ::chmod(tmp.path().c_str(), 0700);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(code, 0);
   EXPECT_EQ(ReadBytes(file), "[S]\nk=old\n");
   EXPECT_EQ(Entries(), std::vector<std::string>{"option.ini"});
 }
@@ -234,26 +244,19 @@ TEST_F(IniOnDisk, FileThatCouldNotBeReadIsNeverWrittenOver) {
   }
 
   WriteBytes(file, "[S]\nk=old\n");
-  const uid_t nobody = 65534;
   if (::geteuid() == 0) {
-    ASSERT_EQ(::chown(file.c_str(), nobody, nobody), 0);
+    ASSERT_EQ(::chown(file.c_str(), kNobody, kNobody), 0);
   }
   ::chmod(file.c_str(), 0200);
-  pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    if (::geteuid() == 0 && (::setgid(nobody) != 0 || ::setuid(nobody) != 0)) ::_exit(10);
+  const int code = AsNobody([&] {
     TIniFile ini(file);
-    int code = 0;
-    if (!ini.ReadFailed()) code |= 1;
-    if (ini.WriteString("S", "k", "new")) code |= 2;  // must be refused
-    ::_exit(code);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    int c = 0;
+    if (!ini.ReadFailed()) c |= 1;
+    if (ini.WriteString("S", "k", "new")) c |= 2;  // must be refused
+    return c;
+  });
   ::chmod(file.c_str(), 0600);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(code, 0);
   EXPECT_EQ(ReadBytes(file), "[S]\nk=old\n");
 
   // Once it reads again, writes go through.
