@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "core/text/utf8.h"
+
 namespace kestrova::cli {
 
 bool ParseLong(const char* s, long lo, long hi, long& out) {
@@ -22,12 +24,9 @@ bool ParsePort(const char* s, uint16_t& out) {
   return true;
 }
 
-std::string Printable(const std::string& s) {
-  std::string out = s;
-  for (char& c : out)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-  return out;
-}
+std::string Printable(const std::string& s) { return PrintableText(s); }
+
+std::string HiddenPassword(const std::string& s) { return s.empty() ? std::string() : std::string(8, '*'); }
 
 namespace {
 

@@ -11,8 +11,11 @@ namespace kestrova::cli {
 // A decimal number in [lo, hi], the whole text.
 bool ParseLong(const char* s, long lo, long hi, long& out);
 bool ParsePort(const char* s, uint16_t& out);
-// Control bytes become '?' so that a camera's texts cannot garble the terminal.
+// A camera's text for the terminal: control characters and bytes that are not UTF-8 become '?',
+// so that the text cannot garble or steer the terminal.
 std::string Printable(const std::string& s);
+// What is printed for a password, which is never printed itself: "" for none, else "********".
+std::string HiddenPassword(const std::string& s);
 
 // The options of loopback test runs that every command running discovery takes (not in the
 // help): --broadcast ADDR, --bind ADDR, --local-ports a,b,c,d,e, --local-port-f9 N and the

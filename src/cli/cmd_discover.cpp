@@ -12,6 +12,7 @@
 #include "cli/commands.h"
 #include "cli/json.h"
 #include "core/discovery/dev_info.h"
+#include "core/text/utf8.h"
 #include "net/discovery/discovery_engine.h"
 #include "net/sdk/sdk_discovery.h"
 
@@ -28,7 +29,9 @@ void DiscoverUsage(FILE* out) {
                "  kestrova-cli, or KESTROVA_PROGRAM_DIR), which finds the cameras of family 4\n"
                "  (type H) and takes 3 seconds; without that library they are not listed.\n"
                "  --seconds N   how long to search (1..3600)\n"
-               "  --json        one JSON array of device records\n");
+               "  --json        one JSON array of device records (passwords are never shown:\n"
+               "                DDnsPwd and Pwd read \"********\" when set, \"\" when not)\n"
+               "  Camera texts are printed with control characters replaced by '?'.\n");
 }
 
 std::string JsonDevice(const TDevInfo& d) {
@@ -49,10 +52,10 @@ std::string JsonDevice(const TDevInfo& d) {
       .Num("AuxPort", d.AuxPort)
       .Num("IPMode", d.IPMode)
       .Str("DDnsUser", d.DDnsUser)
-      .Str("DDnsPwd", d.DDnsPwd)
+      .Str("DDnsPwd", cli::HiddenPassword(d.DDnsPwd))
       .Str("DDnsServer", d.DDnsServer)
       .Str("User", d.User)
-      .Str("Pwd", d.Pwd)
+      .Str("Pwd", cli::HiddenPassword(d.Pwd))
       .Num("ExtWord", d.ExtWord);
   return o.Done();
 }
@@ -62,7 +65,7 @@ std::string JsonDevice(const TDevInfo& d) {
 std::size_t DisplayWidth(const std::string& s) {
   std::size_t w = 0;
   for (std::size_t i = 0; i < s.size();) {
-    const std::size_t n = cli::Utf8SequenceLength(s, i);
+    const std::size_t n = Utf8SequenceLength(s, i);
     if (n < 3) {
       ++w;
       i += n ? n : 1;

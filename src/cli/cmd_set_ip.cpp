@@ -15,6 +15,7 @@
 #include "core/protocols/ctp_message.h"
 #include "core/protocols/setnet_packets.h"
 #include "core/setup/address_rules.h"
+#include "core/text/utf8.h"
 #include "net/cgi/device_series.h"
 #include "net/discovery/discovery_engine.h"
 #include "net/sdk/sdk_discovery.h"
@@ -40,6 +41,8 @@ void SetIpUsage(FILE* out) {
                "  Cameras of family 4 are found and configured through the SDK library\n"
                "  286/libDVSNETClient.so in the program folder (the folder of kestrova-cli, or\n"
                "  KESTROVA_PROGRAM_DIR); the library answers whether the camera took the settings.\n"
+               "  What is sent is printed first, with the password's bytes shown as '*'; camera\n"
+               "  texts are printed with control characters replaced by '?'.\n"
                "  Exit status: 0 sent (T cameras and family 4: accepted), 1 no such camera,\n"
                "  2 failure.\n");
 }
@@ -161,15 +164,17 @@ int CmdSetIp(int argc, char** argv) {
   }
 
   std::printf("camera %s (%s) at %s: family %d\n", cli::Printable(oldDev.MAC).c_str(), cli::Printable(oldDev.Name).c_str(),
-              oldDev.IP.c_str(), oldDev.DevType);
+              cli::Printable(oldDev.IP).c_str(), oldDev.DevType);
   std::printf("new settings: ip %s mask %s gateway %s dns %s %s port %u name %s %s\n", newDev.IP.c_str(),
               newDev.NetMask.c_str(), newDev.Gateway.c_str(), newDev.DNS1.c_str(), newDev.DNS2.c_str(),
               unsigned(newDev.HttpPort), cli::Printable(newDev.Name).c_str(), newDev.IPMode == 1 ? "dhcp" : "static");
 
-  // What goes out, shown before it is sent.
+  // What goes out, shown before it is sent: built the same way with a password of '*' that
+  // takes the bytes the real one takes, so that only those bytes differ from what is sent.
+  const std::string shown(newDev.DevType == 2 ? Utf8Prefix(password, kMOIAccountBytes).size() : password.size(), '*');
   switch (newDev.DevType) {
     case 2: {
-      auto p = BuildMOISet(newDev, user, password);
+      auto p = BuildMOISet(newDev, user, shown);
       if (!p) {
         std::fprintf(stderr, "kestrova-cli set-ip: an address of the camera's record is not four numbers\n");
         engine.Stop();
@@ -181,7 +186,7 @@ int CmdSetIp(int argc, char** argv) {
     }
     case 5:
       std::printf("sending setip to port %u:\n%s", unsigned(kCTPSetIPPort),
-                  cli::Printable(BuildCtpSetIP(oldDev, newDev, password)).c_str());
+                  cli::Printable(BuildCtpSetIP(oldDev, newDev, shown)).c_str());
       std::printf("\n");
       break;
     case 8: {
@@ -191,7 +196,7 @@ int CmdSetIp(int argc, char** argv) {
       break;
     }
     case 9: {
-      auto p = BuildFamily9Set(newDev, user, password);
+      auto p = BuildFamily9Set(newDev, user, shown);
       std::printf("sending the %zu-byte settings packet to port %u:\n%s", p.size(), unsigned(cfg.family9Port),
                   HexDump(p).c_str());
       break;

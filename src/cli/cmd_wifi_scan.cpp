@@ -29,6 +29,7 @@ void WifiScanUsage(FILE* out) {
                "  lists the wireless networks it sees.\n"
                "  --user, --password   the camera account (default admin and an empty password;\n"
                "                       for T cameras the account their search answer reports)\n"
+               "  Network names are printed with control characters replaced by '?'.\n"
                "  Exit status: 0 listed, 1 no such camera, 2 failure.\n");
 }
 
@@ -144,7 +145,8 @@ int CmdWifiScan(int argc, char** argv) {
     }
   }
   if (!ok) {
-    std::fprintf(stderr, "kestrova-cli wifi-scan: the camera at %s could not be reached\n", dev.IP.c_str());
+    std::fprintf(stderr, "kestrova-cli wifi-scan: the camera at %s could not be reached\n",
+                 cli::Printable(dev.IP).c_str());
     return 2;
   }
   if (json) {

@@ -12,35 +12,11 @@
 #include <string>
 #include <string_view>
 
+#include "core/text/utf8.h"
+
 namespace kestrova::cli {
 
-// Length of the valid UTF-8 sequence at s[i] (shortest form, no surrogates, at most
-// U+10FFFF), or 0 when the byte does not start one.
-inline std::size_t Utf8SequenceLength(std::string_view s, std::size_t i) {
-  const auto b = [&](std::size_t k) { return static_cast<uint8_t>(s[k]); };
-  const uint8_t c = b(i);
-  if (c < 0x80) return 1;
-  std::size_t n;
-  uint8_t lo = 0x80, hi = 0xbf;
-  if (c >= 0xc2 && c <= 0xdf) {
-    n = 2;
-  } else if (c >= 0xe0 && c <= 0xef) {
-    n = 3;
-    if (c == 0xe0) lo = 0xa0;       // no overlong forms
-    if (c == 0xed) hi = 0x9f;       // no surrogates
-  } else if (c >= 0xf0 && c <= 0xf4) {
-    n = 4;
-    if (c == 0xf0) lo = 0x90;       // no overlong forms
-    if (c == 0xf4) hi = 0x8f;       // nothing above U+10FFFF
-  } else {
-    return 0;
-  }
-  if (i + n > s.size()) return 0;
-  if (b(i + 1) < lo || b(i + 1) > hi) return 0;
-  for (std::size_t k = 2; k < n; ++k)
-    if (b(i + k) < 0x80 || b(i + k) > 0xbf) return 0;
-  return n;
-}
+using kestrova::Utf8SequenceLength;
 
 inline std::string JsonString(std::string_view s) {
   std::string out;

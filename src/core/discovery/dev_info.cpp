@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "core/discovery/ip_text.h"
+#include "core/text/utf8.h"
 
 namespace kestrova {
 
@@ -57,6 +58,9 @@ std::string DevTypeLetter(int32_t code) {
 }
 
 std::string DeviceLanUrl(const TDevInfo& dev) { return CameraBaseUrl(dev.IP, dev.HttpPort); }
+bool NameInLegacyCodePage(const TDevInfo& dev) {
+  return (dev.DevType == 5 || dev.DevType == 9) && !IsValidUtf8(dev.Name);
+}
 
 std::string DdnsDomainSuffix(const TDevInfo* dev) {
   if (!dev) return {};

@@ -72,6 +72,10 @@ std::optional<TCameraEndpoint> ParseCameraBaseUrl(std::string_view base);
 // CameraBaseUrl(IP, HttpPort): "http://" + IP, then ":" + HttpPort unless the port is 80;
 // empty when IP is not an address a request may go to.
 std::string DeviceLanUrl(const TDevInfo& dev);
+// Families 5 and 9 send the name in the camera's own code page, which may be a legacy (ANSI)
+// one: true when such a name is not valid UTF-8, so that it is shown decoded with the code page
+// of the current language. The bytes of Name stay as received either way.
+bool NameInLegacyCodePage(const TDevInfo& dev);
 // From DDnsServer: the text from the first "." on, cut before the first ":" that remains.
 std::string DdnsDomainSuffix(const TDevInfo* dev);
 // "http://" + DDnsUser + DdnsDomainSuffix (no port); empty without a device, without a DDNS

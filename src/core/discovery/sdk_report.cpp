@@ -6,7 +6,8 @@ namespace kestrova {
 
 namespace {
 
-bool IsAddress(const std::string& text) { return IPStrToBytes(text).has_value(); }
+// The same address rule as every other family's records (no leading zeros, nothing around).
+bool IsAddress(const std::string& text) { return IsIPv4Text(text); }
 bool IsAddressOrEmpty(const std::string& text) { return text.empty() || IsAddress(text); }
 bool IsPort(int32_t port) { return port >= 0 && port <= 65535; }
 

@@ -60,7 +60,7 @@ bool UsableCode(const std::string& code) {
 
 std::filesystem::path FileFor(const Location& l, const std::string& code) {
   if (!UsableCode(code) || l.dir.empty()) return {};
-  return l.dir / (l.base + ".l" + code);
+  return l.dir / (l.base + ".l" + CanonicalLanguageCode(code));
 }
 
 bool FileExists(const std::filesystem::path& p) {
@@ -94,10 +94,26 @@ void SwitchTo(const std::string& code) {
   ++c.generation;
   Location& l = Loc();
   std::lock_guard<std::mutex> ll(l.m);
-  l.current = code;
+  l.current = CanonicalLanguageCode(code);
 }
 
 }  // namespace
+
+std::string CanonicalLanguageCode(const std::string& code) {
+  const std::string lower = LowerAscii(code);
+  for (const auto& f : EmbeddedLanguageFiles())
+    if (LowerAscii(f.code) == lower) return f.code;
+  return code;
+}
+
+std::string LegacyCodePage(const std::string& code) {
+  const std::string c = LowerAscii(code);
+  if (c == "cn") return "GBK";
+  if (c == "b5") return "Big5";
+  if (c == "kr") return "CP949";
+  if (c == "pl") return "windows-1250";
+  return "windows-1252";
+}
 
 void SetLanguageLocation(const std::filesystem::path& languageDir, const std::string& programBaseName) {
   {

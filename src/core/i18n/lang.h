@@ -30,8 +30,17 @@ std::filesystem::path LangFilePath();  // file of CurrentLanguage()
 // has a non-empty key "Name_" + CurrentLanguage().
 std::vector<std::filesystem::path> UsableLanguageFiles();
 
+// Language codes compare without regard to case ("CN" names the same file as "cn"): a code
+// that names one of the embedded files the way its file spells it, any other code as it stands.
+std::string CanonicalLanguageCode(const std::string& code);
+
+// The legacy (ANSI) code page a language's texts are written in on a camera that does not use
+// UTF-8, by the name the platform's codecs know it: GBK for cn, Big5 for b5, CP949 for kr,
+// windows-1250 for pl and windows-1252 for en and every other code.
+std::string LegacyCodePage(const std::string& code);
+
 std::string CurrentLanguage();
-// Sets the code as it stands (start-up takes a stored code unchecked).
+// Sets the code as it stands, apart from its case (start-up takes a stored code unchecked).
 void SetCurrentLanguage(const std::string& code);
 // Releases the open language file, empties the message cache, sets the code; falls back to
 // "en" when the code has no file.

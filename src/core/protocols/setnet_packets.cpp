@@ -6,6 +6,7 @@
 
 #include "core/discovery/byte_reader.h"
 #include "core/discovery/ip_text.h"
+#include "core/text/utf8.h"
 
 namespace kestrova {
 
@@ -21,8 +22,8 @@ constexpr Field kBodyLength{15, 4}; // little-endian
 constexpr std::size_t kHeaderSize = 23;
 constexpr Field kZero{23, 4};
 constexpr Field kIdentity{27, 13};
-constexpr Field kUser{40, 13};
-constexpr Field kPassword{53, 13};
+constexpr Field kUser{40, kMOIAccountBytes};
+constexpr Field kPassword{53, kMOIAccountBytes};
 constexpr Field kIP{66, 4};
 constexpr Field kMask{70, 4};
 constexpr Field kGateway{74, 4};
@@ -119,8 +120,10 @@ std::optional<std::vector<uint8_t>> BuildMOISet(const TDevInfo& d, std::string_v
   w.U32LE(moi::kBodyLength, static_cast<uint32_t>(kMOISetSize - moi::kHeaderSize));
   w.U32LE(moi::kZero, 0);
   w.Text(moi::kIdentity, d.MAC, moi::kIdentity.size);
-  w.Text(moi::kUser, user, moi::kUser.size);
-  w.Text(moi::kPassword, password, moi::kPassword.size);
+  // The account fields are cut at a character boundary: half a UTF-8 character would make the
+  // account one the camera cannot know.
+  w.Text(moi::kUser, Utf8Prefix(user, moi::kUser.size), moi::kUser.size);
+  w.Text(moi::kPassword, Utf8Prefix(password, moi::kPassword.size), moi::kPassword.size);
   w.Bytes(moi::kIP, *ip);
   w.Bytes(moi::kMask, *mask);
   w.Bytes(moi::kGateway, *gw);

@@ -22,9 +22,13 @@ inline constexpr std::size_t kFamily9SetSize = 324;
 inline constexpr std::size_t kFamily9SetAnswerSize = 328;
 inline constexpr uint32_t kFamily9Accepted = 0x8000;
 
+// The family-2 account fields: user name and password, 13 bytes each.
+inline constexpr std::size_t kMOIAccountBytes = 13;
+
 // Family 2: the 23-byte header (opcode 2, body length 61) and the body. Identity, user name
-// and password are cut to 13 bytes. nullopt when one of IP, NetMask, Gateway, DNS1 is not
-// four decimal numbers 0..255.
+// and password are cut to 13 bytes, the account fields at a character boundary (never half a
+// UTF-8 character). nullopt when one of IP, NetMask, Gateway, DNS1 is not four decimal numbers
+// 0..255.
 std::optional<std::vector<uint8_t>> BuildMOISet(const TDevInfo& newDev, std::string_view user,
                                                 std::string_view password);
 

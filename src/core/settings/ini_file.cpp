@@ -64,16 +64,23 @@ TIniFile TIniFile::FromText(std::string_view text) {
 
 bool TIniFile::Reload() {
   sections_.clear();
+  readFailed_ = false;
   if (path_.empty()) return false;
+  namespace fs = std::filesystem;
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(path_, ec)) return false;
-  auto size = std::filesystem::file_size(path_, ec);
+  const fs::file_status st = fs::status(path_, ec);
+  if (st.type() == fs::file_type::not_found) return false;  // missing: created by the first write
+  // From here on the file is there but cannot be taken as read.
+  readFailed_ = true;
+  if (ec || st.type() != fs::file_type::regular) return false;
+  auto size = fs::file_size(path_, ec);
   if (ec || size > kMaxFileSize) return false;
   std::ifstream in(path_, std::ios::binary);
   if (!in) return false;
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) return false;
   Parse(text);
+  readFailed_ = false;
   return true;
 }
 
@@ -190,6 +197,7 @@ std::vector<std::string> TIniFile::ReadSection(std::string_view section) const {
 }
 
 bool TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+  if (readFailed_) return false;
   section = Trim(section);
   key = Trim(key);
   if (section.empty() || key.empty() || HasLineBreakOrNul(section) || HasLineBreakOrNul(key) ||

@@ -14,13 +14,19 @@ namespace kestrova {
 class TIniFile {
  public:
   TIniFile() = default;
-  // Loads the file when it exists; a missing or unreadable file reads as empty.
+  // Loads the file when it exists; a missing or unreadable file reads as empty. A file that
+  // exists but could not be read (not a regular file, larger than 64 MiB, a read error) is
+  // never written over: every write to it is refused, so that a later write cannot replace the
+  // user's settings with one key.
   explicit TIniFile(std::filesystem::path path);
   // Parses INI text held in memory (no file behind it; writes only change memory).
   static TIniFile FromText(std::string_view text);
 
   const std::filesystem::path& FileName() const { return path_; }
+  // True when the file was read (false for a missing file too).
   bool Reload();
+  // The file exists but could not be read; writes are refused until a Reload succeeds.
+  bool ReadFailed() const { return readFailed_; }
 
   std::string ReadString(std::string_view section, std::string_view key, std::string_view def) const;
   int ReadInteger(std::string_view section, std::string_view key, int def) const;
@@ -31,7 +37,8 @@ class TIniFile {
   std::vector<std::string> ReadSection(std::string_view section) const;  // key names
 
   // Each write updates memory and, with a file behind the object, rewrites the file atomically.
-  // Returns false when the file could not be written (memory is updated all the same).
+  // Returns false when the file could not be written (memory is updated all the same), and
+  // when the file could not be read (ReadFailed: nothing changed).
   // A section or key that is empty, or a name or value holding CR, LF or NUL (or "=" in a key,
   // "]" in a section name) would not read back as written: such a write is refused (false,
   // nothing changed).
@@ -64,6 +71,7 @@ class TIniFile {
 
   std::filesystem::path path_;
   std::vector<Section> sections_;
+  bool readFailed_ = false;
 };
 
 // Replaces the file with the bytes: a temporary file in the same folder is written, flushed to

@@ -20,10 +20,14 @@ class TOptionFile {
 
   std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
   bool ReadBool(const std::string& section, const std::string& key, bool def) const;
+  // Write to the per-user file; false when it was not written (see UserFileReadFailed).
   bool WriteString(const std::string& section, const std::string& key, const std::string& value);
   bool WriteBool(const std::string& section, const std::string& key, bool value);
 
   const std::filesystem::path& UserFilePath() const { return user_.FileName(); }
+  // The per-user file exists but could not be read: its values are not seen and every write is
+  // refused (it is never replaced by what little this object holds).
+  bool UserFileReadFailed() const { return user_.ReadFailed(); }
 
  private:
   std::optional<TIniFile> machine_;

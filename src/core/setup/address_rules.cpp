@@ -97,19 +97,15 @@ TReadSettingsResult ReadSettings(const TPanelSettings& panel, TDevInfo& out) {
     r.Focus = "edPort";
     return r;
   }
-  long dataPort = 0;
-  if (!Trim(panel.DataPort).empty()) {
-    auto d = SpinValue(panel.DataPort);
-    if (!d || *d > 65535) {
-      r.MessageKey = "IDS_INPUTPORT";
-      r.Focus = "edDataPort";
-      return r;
-    }
-    dataPort = *d;
+  auto dataPort = SpinValue(panel.DataPort);
+  if (!dataPort || *dataPort > 65535) {
+    r.MessageKey = "IDS_INPUTPORT";
+    r.Focus = "edDataPort";
+    return r;
   }
-  out.Name = std::string(Trim(panel.Name));
+  if (!panel.KeepName) out.Name = std::string(Trim(panel.Name));
   out.HttpPort = static_cast<uint16_t>(*port);
-  out.DataPort = static_cast<uint16_t>(dataPort);
+  out.DataPort = static_cast<uint16_t>(*dataPort);
   if (panel.Mode) out.IPMode = static_cast<uint8_t>(*panel.Mode);
   out.IP = panel.IP;
   out.NetMask = panel.NetMask;

@@ -69,6 +69,9 @@ struct TPanelSettings {
   std::string DataPort;  // edDataPort
   std::optional<int> Mode;  // the selected mode entry's number; none when no entry is selected
   std::string IP, NetMask, Gateway;  // the three address fields as dotted text
+  // The name field still shows the record's name as decoded from a legacy code page: the
+  // record's bytes are kept instead of Name.
+  bool KeepName = false;
 };
 
 struct TReadSettingsResult {
@@ -79,8 +82,9 @@ struct TReadSettingsResult {
 
 // Copies the panel into out (which starts as a copy of the selected record). An empty HTTP port
 // warns; so does a port that is not a number of 1..65535 (the spin field holds five digits, and a
-// larger number would wrap to another port), or a data port above 65535. DNS1 and DNS2 become
-// 8.8.8.8 and 208.67.222.222 whatever the camera had. With no mode selected IPMode stays.
+// larger number would wrap to another port), or a data port that is empty (cleared by the user)
+// or above 65535. DNS1 and DNS2 become 8.8.8.8 and 208.67.222.222 whatever the camera had. With
+// no mode selected IPMode stays.
 TReadSettingsResult ReadSettings(const TPanelSettings& panel, TDevInfo& out);
 
 // Octet 3 of an address text as the address control reads it: an empty or missing octet

@@ -97,6 +97,7 @@ void TT517Series::SetDevice(const TDevInfo& dev) {
   if (device_ && device_->MAC != dev.MAC) {
     wifiStale_ = wifi_ != nullptr;
     factoryStale_ = factory_ != nullptr;
+    factoryRead_ = false;
   }
   device_ = dev;
 }
@@ -129,17 +130,19 @@ TFactoryParams* TT517Series::GetFactoryParams(const std::string& user, const std
   if (factoryStale_) *factory_ = TFactoryParams{};
   factoryStale_ = false;
   auto r = Get(PathGetFactoryParam(user, password), 5000);
-  if (!r.Ok)
+  if (!r.Ok) {
     factory_->Status = 6;
-  else
+  } else {
     ParseFactoryParams(r.Text, *factory_);
+    // Statuses 5 (no "var") and 1 (no index) read no account.
+    if (factory_->Status != 5 && factory_->Status != 1) factoryRead_ = true;
+  }
   return factory_.get();
 }
 
 int TT517Series::SetDDNS(const std::string& user, const std::string& password) {
-  TFactoryParams empty;
-  const TFactoryParams& f = factory_ && !factoryStale_ ? *factory_ : empty;
-  auto r = Get(PathSetDdns(f, user, password), 10000);
+  if (!factory_ || factoryStale_ || !factoryRead_) return kSetDdnsNoRecord;
+  auto r = Get(PathSetDdns(*factory_, user, password), 10000);
   if (!r.Ok) return 2;
   return Has(r.Text, "ok") ? 0 : 1;
 }

@@ -55,7 +55,9 @@ class IDeviceSeries {
   // 2 accepted but the restart request failed.
   virtual int SetWiFiParams(const std::string& user, const std::string& password) = 0;
   virtual TFactoryParams* GetFactoryParams(const std::string& user, const std::string& password, bool useCache) = 0;
-  // Sends the factory record as the DDNS account: 0 "ok", 1 other reply, 2 request failed.
+  // Sends the factory record as the DDNS account: 0 "ok", 1 other reply, 2 request failed,
+  // 3 refused without a request: no factory record was read from the current camera, so there
+  // is no account to send (an empty one would wipe the camera's and read as success).
   virtual int SetDDNS(const std::string& user, const std::string& password) = 0;
   // Uploads go only to a camera base address (ParseCameraBaseUrl); false otherwise.
   virtual bool UpgradeFirmware(const std::string& base, const std::string& user, const std::string& fileName,
@@ -124,7 +126,10 @@ class TT517Series : public IDeviceSeries {
   std::unique_ptr<TFactoryParams> factory_;
   bool wifiStale_ = false;     // wifi_ was read from another camera
   bool factoryStale_ = false;  // factory_ was read from another camera
+  bool factoryRead_ = false;   // a read of the current camera gave factory_ its values
 };
+
+inline constexpr int kSetDdnsNoRecord = 3;
 
 // The process-wide driver instance.
 TT517Series& DeviceSeries();

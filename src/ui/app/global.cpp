@@ -11,6 +11,8 @@
 
 #include "core/i18n/lang.h"
 #include "net/platform/program_dir.h"
+#include "ui/app/lang_message_box.h"
+#include "ui/i18n/apply_strings.h"
 
 namespace kestrova {
 
@@ -90,6 +92,28 @@ void SetPaths(const AppPaths& paths) {
 TOptionFile OpenOptionFile() {
   const AppPaths& p = Paths();
   return TOptionFile("option.ini", p.programDir, p.userDir);
+}
+
+namespace {
+
+bool ReportOptionWrite(const TOptionFile& file, bool written) {
+  if (written) return true;
+  QString text = LangText(LoadStr(file.UserFileReadFailed() ? "IDS_SETTINGSREADERR" : "IDS_SETTINGSWRITEERR"));
+  text.replace(QStringLiteral("%s"), QString::fromStdString(file.UserFilePath().string()));
+  ShowMessageBox(text, LangText(LoadStr("IDS_WARNING")), MB_ICONWARNING);
+  return false;
+}
+
+}  // namespace
+
+bool WriteOptionString(const std::string& section, const std::string& key, const std::string& value) {
+  TOptionFile file = OpenOptionFile();
+  return ReportOptionWrite(file, file.WriteString(section, key, value));
+}
+
+bool WriteOptionBool(const std::string& section, const std::string& key, bool value) {
+  TOptionFile file = OpenOptionFile();
+  return ReportOptionWrite(file, file.WriteBool(section, key, value));
 }
 
 int PlatformOemCodePage() {

@@ -46,6 +46,11 @@ void SetPaths(const AppPaths& paths);
 
 // option.ini with the machine layer (program folder) and the user layer.
 TOptionFile OpenOptionFile();
+// Writes one value to the per-user option.ini. When it was not written, the user is told so
+// (IDS_SETTINGSREADERR when the file could not be read and was therefore left alone,
+// IDS_SETTINGSWRITEERR otherwise, both naming the file) and the result is false.
+bool WriteOptionString(const std::string& section, const std::string& key, const std::string& value);
+bool WriteOptionBool(const std::string& section, const std::string& key, bool value);
 
 // OEM code page of this machine (on Linux derived from LC_ALL / LC_MESSAGES / LANG).
 int PlatformOemCodePage();

@@ -25,6 +25,8 @@ int ShowMessageBox(const QString& text, const QString& caption, int flags, QWidg
 
   QMessageBox box(parent ? parent : QApplication::activeWindow());
   box.setWindowTitle(caption);
+  // Texts may carry a camera's or a service's words: never markup.
+  box.setTextFormat(Qt::PlainText);
   box.setText(text);
   switch (flags & 0xF0) {
     case MB_ICONSTOP: box.setIcon(QMessageBox::Critical); break;

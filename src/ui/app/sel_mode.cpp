@@ -141,14 +141,14 @@ void TfrmSel_Mode::cmbLanChange() {
     if (TfrmMain* main = MainForm()) main->ReapplyLanguage();
     FillLanguages();
   }
-  OpenOptionFile().WriteString("Global", "lan", CurrentLanguage());
+  WriteOptionString("Global", "lan", CurrentLanguage());
 }
 
 void TfrmSel_Mode::btnEasyClick() {
   if (TfrmMain* main = MainForm()) main->ShowPage(QStringLiteral("TfrmLinkSource"));
 }
 
-void TfrmSel_Mode::chkAdvModeClick() { OpenOptionFile().WriteBool("DevFind", "advmode", chkAdvMode->isChecked()); }
+void TfrmSel_Mode::chkAdvModeClick() { WriteOptionBool("DevFind", "advmode", chkAdvMode->isChecked()); }
 
 void TfrmSel_Mode::Label4Click() {
   chkAdvMode->setChecked(!chkAdvMode->isChecked());

@@ -3,24 +3,55 @@
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QLockFile>
+#include <QFile>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <memory>
 
 namespace kestrova {
+
+namespace {
+
+// Taken: fd is open and locked. HeldByOther: a live process of this user holds the lock.
+// Failed: the lock could not be had for any other reason; fd is -1 in both of these.
+enum class LockResult { Taken, HeldByOther, Failed };
+
+LockResult TakeLock(const QByteArray& path, int& fd) {
+  fd = ::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return LockResult::Failed;  // unwritable or full folder, a link, a directory ...
+  struct stat st {};
+  // A file of another user is no lock of ours, whoever holds it.
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+    ::close(fd);
+    fd = -1;
+    return LockResult::Failed;
+  }
+  int r;
+  do r = ::flock(fd, LOCK_EX | LOCK_NB); while (r != 0 && errno == EINTR);
+  if (r == 0) return LockResult::Taken;
+  const bool held = errno == EWOULDBLOCK;
+  ::close(fd);
+  fd = -1;
+  return held ? LockResult::HeldByOther : LockResult::Failed;
+}
+
+}  // namespace
 
 TSingleInstance::TSingleInstance(const QString& name, const QString& runtimeDir, QObject* parent)
     : QObject(parent) {
   // The socket lives in the user's private runtime folder, out of reach of other users.
   QDir().mkpath(runtimeDir);
-  serverName_ = QDir(runtimeDir).filePath(name + QLatin1Char('-') + QString::number(::getuid()));
-  lock_ = std::make_unique<QLockFile>(QDir(runtimeDir).filePath(name + QStringLiteral(".lock")));
-  // A lock is stale only when its process is gone, never because of its age.
-  lock_->setStaleLockTime(0);
-  first_ = lock_->tryLock(0);
-  if (!first_) return;
+  const QString base = name + QLatin1Char('-') + QString::number(::geteuid());
+  serverName_ = QDir(runtimeDir).filePath(base);
+  lockPath_ = QDir(runtimeDir).filePath(base + QStringLiteral(".lock"));
+  const LockResult lock = TakeLock(QFile::encodeName(lockPath_), lockFd_);
+  first_ = lock != LockResult::HeldByOther;
+  if (lock != LockResult::Taken) return;
 
   server_ = new QLocalServer(this);
   server_->setSocketOptions(QLocalServer::UserAccessOption);
@@ -34,7 +65,7 @@ TSingleInstance::TSingleInstance(const QString& name, const QString& runtimeDir,
 
 TSingleInstance::~TSingleInstance() {
   if (server_) server_->close();
-  if (first_) lock_->unlock();
+  if (lockFd_ >= 0) ::close(lockFd_);  // releases the lock; the file stays for the next start
 }
 
 bool TSingleInstance::ActivateFirst(const QString& title, int timeoutMs) {

@@ -1,6 +1,12 @@
-// One running instance per user: a lock file named after the program's lock name in the user's
-// runtime folder, and a local socket beside it over which a second start asks the first to raise
-// its window. A lock left by an instance that crashed is taken over (its process is gone).
+// One running instance per user: a lock file named after the program's lock name and the user id
+// in the user's runtime folder, and a local socket beside it over which a second start asks the
+// first to raise its window.
+//
+// Only a lock that a live process of the same user holds means that another instance runs: the
+// file must belong to this user, and the lock (flock) vanishes with the process that held it, so
+// the lock of an instance that crashed is simply taken. Any other failure (a runtime folder that
+// cannot be written or is full, a lock file of another user) does not keep the program from
+// starting: it starts as the first instance, without the lock.
 #pragma once
 
 #include <functional>
@@ -10,7 +16,6 @@
 #include <QString>
 
 class QLocalServer;
-class QLockFile;
 
 namespace kestrova {
 
@@ -29,6 +34,10 @@ class TSingleInstance : public QObject {
 
   // Path of the local socket (<runtime folder>/Kestrova-<uid>).
   QString ServerName() const { return serverName_; }
+  // Path of the lock file (<runtime folder>/Kestrova-<uid>.lock).
+  QString LockPath() const { return lockPath_; }
+  // True when this instance holds the lock (false for a first instance started without it).
+  bool HoldsLock() const { return lockFd_ >= 0; }
 
  signals:
   // First instance: another start asked for the window whose caption is title.
@@ -39,7 +48,8 @@ class TSingleInstance : public QObject {
 
   bool first_ = false;
   QString serverName_;
-  std::unique_ptr<QLockFile> lock_;
+  QString lockPath_;
+  int lockFd_ = -1;
   QLocalServer* server_ = nullptr;
 };
 

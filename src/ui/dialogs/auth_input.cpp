@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QValidator>
 #include <QVBoxLayout>
 
 #include <charconv>
@@ -13,6 +14,8 @@
 #include "core/discovery/ip_text.h"
 #include "core/i18n/lang.h"
 #include "core/protocols/cgi_requests.h"
+#include "core/protocols/setnet_packets.h"
+#include "core/text/utf8.h"
 #include "net/cgi/device_series.h"
 #include "net/ctp/ctp_socket.h"
 #include "net/http/tools.h"
@@ -31,6 +34,19 @@ std::string Trim(const std::string& s) {
   size_t e = s.find_last_not_of(" \t\r\n");
   return s.substr(b, e - b + 1);
 }
+
+// Entries whose UTF-8 form takes at most max bytes: a keystroke or a paste that would make
+// the text longer is not taken, so no character is ever cut.
+class TUtf8ByteLimit : public QValidator {
+ public:
+  TUtf8ByteLimit(std::size_t max, QObject* parent) : QValidator(parent), max_(max) {}
+  State validate(QString& input, int&) const override {
+    return std::size_t(input.toUtf8().size()) <= max_ ? Acceptable : Invalid;
+  }
+
+ private:
+  std::size_t max_;
+};
 
 }  // namespace
 
@@ -108,6 +124,15 @@ TfrmAuthInput::~TfrmAuthInput() = default;
 void TfrmAuthInput::SetFamily(int family) {
   family_ = family;
   if (family == 5) lblTip->setText(LangText(LoadStr("IDS_DEFAULTACCOUNT")));
+  if (family == 2 && !accountBytes_) accountBytes_ = new TUtf8ByteLimit(kMOIAccountBytes, this);
+  for (QLineEdit* e : {edUser, edPwd}) {
+    e->setValidator(family == 2 ? accountBytes_ : nullptr);
+    if (family != 2) continue;
+    // Text put in before: whole characters up to the limit.
+    const QByteArray utf8 = e->text().toUtf8();
+    if (std::size_t(utf8.size()) > kMOIAccountBytes)
+      e->setText(QString::fromStdString(std::string(Utf8Prefix(std::string_view(utf8.constData(), utf8.size()), kMOIAccountBytes))));
+  }
 }
 
 int TfrmAuthInput::TestCredentials(const std::string& rawUser, const std::string& rawPassword) {

@@ -9,6 +9,7 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QValidator;
 
 namespace kestrova {
 
@@ -22,6 +23,8 @@ class TfrmAuthInput : public QDialog {
   // wanted), family, base address (CameraBaseUrl(IP, port, TUrlPort::Always)). A base that
   // names no dotted-quad camera address is never sent anything.
   void SetTestEnabled(bool enabled) { testEnabled_ = enabled; }
+  // Family 2 carries the account in fixed fields of 13 bytes: for it the two entries take at
+  // most 13 bytes of UTF-8 (whole characters only); for the others 13 characters.
   void SetFamily(int family);
   void SetBaseAddress(const std::string& base) { base_ = base; }
 
@@ -54,6 +57,7 @@ class TfrmAuthInput : public QDialog {
  private:
   bool testEnabled_ = false;
   int family_ = 0;
+  QValidator* accountBytes_ = nullptr;
   std::string base_;
 };
 

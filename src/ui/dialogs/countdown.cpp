@@ -49,6 +49,7 @@ TfrmCountdown::TfrmCountdown(QWidget* parent) : QDialog(parent) {
 
   lblHint = new QLabel(QStringLiteral("The camera is restarting..."), this);
   lblHint->setObjectName(QStringLiteral("lblHint"));
+  lblHint->setTextFormat(Qt::PlainText);
   lblHint->setWordWrap(true);
   lblHint->setAlignment(Qt::AlignCenter);
   v->addWidget(lblHint, 1);

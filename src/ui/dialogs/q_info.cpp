@@ -18,6 +18,7 @@ TFrmQInfo::TFrmQInfo(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Framele
 
   Label1 = new QLabel(this);
   Label1->setObjectName(QStringLiteral("Label1"));
+  Label1->setTextFormat(Qt::PlainText);
   Label1->setGeometry(16, 14, 395 - 32, 191 - 14 - 52);
   Label1->setWordWrap(true);
   Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);

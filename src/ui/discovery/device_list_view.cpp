@@ -5,6 +5,8 @@
 
 #include <unordered_map>
 
+#include "ui/i18n/camera_text.h"
+
 namespace kestrova {
 
 TDeviceListView::TDeviceListView(DeviceList& list, QTreeWidget* view, QObject* parent)
@@ -28,7 +30,7 @@ void TDeviceListView::Detach() {
 
 void TDeviceListView::Fill(QTreeWidgetItem* item, DeviceItemId id, const TDevInfo& dev) const {
   item->setText(0, QString::fromStdString(DevTypeLetter(dev.DevType)));
-  item->setText(1, QString::fromStdString(dev.Name));
+  item->setText(1, CameraName(dev));
   item->setText(2, QString::fromStdString(dev.IP));
   item->setData(0, kIdRole, QVariant::fromValue<qulonglong>(id));
   item->setData(0, kPortRole, QString::number(dev.HttpPort));

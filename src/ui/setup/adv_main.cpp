@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QShowEvent>
 #include <QSaveFile>
 #include <QSocketNotifier>
 #include <QSpinBox>
@@ -41,7 +42,9 @@
 #include "ui/dialogs/dialog_placement.h"
 #include "ui/discovery/device_list_view.h"
 #include "ui/i18n/apply_strings.h"
+#include "ui/i18n/camera_text.h"
 #include "ui/setup/ip_edit.h"
+#include "ui/setup/port_spin.h"
 #include "ui/skin/controls.h"
 
 namespace kestrova {
@@ -74,14 +77,6 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const char* text) {
 QLineEdit* MakeEdit(QWidget* parent, const char* name) {
   auto* e = Make<QLineEdit>(parent, name);
   e->setReadOnly(true);
-  return e;
-}
-
-QSpinBox* MakePortSpin(QWidget* parent, const char* name) {
-  auto* e = Make<QSpinBox>(parent, name);
-  e->setRange(0, 99999);  // five digits; the settings rule refuses what is not a port
-  e->setButtonSymbols(QAbstractSpinBox::NoButtons);
-  e->setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
   return e;
 }
 
@@ -300,11 +295,11 @@ void TfrmAdv_Main::BuildLayout() {
   edName->setMaxLength(15);
   bg->addWidget(edName, row++, 1, 1, 3);
   bg->addWidget(MakeLabel(tabBase, "Label8", "HTTP Port:"), row, 0);
-  edPort = MakePortSpin(tabBase, "edPort");
+  edPort = Make<TPortSpin>(tabBase, "edPort");
   bg->addWidget(edPort, row, 1);
   lblDataPort = MakeLabel(tabBase, "lblDataPort", "Data Port:");
   bg->addWidget(lblDataPort, row, 2);
-  edDataPort = MakePortSpin(tabBase, "edDataPort");
+  edDataPort = Make<TPortSpin>(tabBase, "edDataPort");
   bg->addWidget(edDataPort, row++, 3);
   lblDataPort->hide();
   edDataPort->hide();
@@ -483,7 +478,7 @@ void TfrmAdv_Main::OnMerged(const DeviceList::MergeResult& r) {
 void TfrmAdv_Main::OnDdnsUpdated(DeviceItemId id) {
   const TDevInfo* d = engine_->List().DeviceById(id);
   if (!d) return;
-  if (edName->text() == Q(d->Name) && !d->DDnsServer.empty() && !d->DDnsUser.empty()) ShowOuterUrl(*d);
+  if (edName->text() == CameraName(*d) && !d->DDnsServer.empty() && !d->DDnsUser.empty()) ShowOuterUrl(*d);
 }
 
 void TfrmAdv_Main::Timer1Timer() {
@@ -523,7 +518,7 @@ void TfrmAdv_Main::spbExportClick() {
     path = SaveDialog1->FileName;
   }
   if (path.isEmpty()) return;
-  ExportDevices(path);
+  if (!ExportDevices(path)) LangBoxWithArg("IDS_EXPORTFAIL", path.toStdString(), "IDS_ERROR", MB_ICONSTOP);
 }
 
 void TfrmAdv_Main::spbOpenClick() {
@@ -582,7 +577,7 @@ void TfrmAdv_Main::ShowDeviceInfo() {
     edName->setPalette(pal);
     btnUpgrade->setVisible(v.UpgradeVisible);
     upgradeFamily_ = rec->DevType;
-    edName->setText(Q(rec->Name));
+    edName->setText(CameraName(*rec));
     edPort->setValue(rec->HttpPort);
     edDataPort->setValue(rec->DataPort);
     cmbIPAss->setCurrentIndex(v.ModeIndex ? *v.ModeIndex : -1);
@@ -623,6 +618,9 @@ void TfrmAdv_Main::EditChanged() {
 bool TfrmAdv_Main::ReadSettings(TDevInfo& out) {
   TPanelSettings panel;
   panel.Name = Trimmed(edName->text());
+  // A name shown decoded from the camera's code page and left as it was goes back as the very
+  // bytes the camera sent.
+  panel.KeepName = NameInLegacyCodePage(out) && edName->text() == CameraName(out);
   panel.Port = Trimmed(edPort->text());
   panel.DataPort = Trimmed(edDataPort->text());
   if (cmbIPAss->currentIndex() >= 0) panel.Mode = cmbIPAss->currentData().toInt();
@@ -692,8 +690,10 @@ bool TfrmAdv_Main::ApplyDevice(const TDevInfo& listed, TDevInfo rec) {
     ok = ApplyDeviceSettings(old, rec, user, password, t);
   }
   if (!ok) {
-    // The library answers whether the camera took the settings; say so when it did not.
+    // Not sent, not answered or refused: the list stays as it was, and the user knows. The SDK
+    // library answers whether a family-4 camera took the settings.
     if (family == 4) LangMessageBox("IDS_SDKCONFIGFAIL", "IDS_WARNING", MB_ICONWARNING);
+    else LangMessageBox("IDS_SETNETFAIL", "IDS_ERROR", MB_ICONSTOP);
     return false;
   }
   // The camera comes back with its new settings at its next reply.
@@ -796,8 +796,12 @@ bool TfrmAdv_Main::UpgradeDevice(int family) {
   return false;
 }
 
+// A spontaneous show or hide comes from the window system (the main window restored from or
+// going to the task bar): the page was never left, so typed settings, Apply and the tab stay.
 void TfrmAdv_Main::showEvent(QShowEvent* e) {
   TfrmPageBase::showEvent(e);
+  if (e->spontaneous()) return;
+  if (listView_) listView_->Sync();  // names follow a language chosen meanwhile
   ShowDeviceInfo();
   SearchDevices(0, false);
   if (cmbCards->currentIndex() < 0 && cmbCards->count() > 0) cmbCards->setCurrentIndex(0);
@@ -807,6 +811,7 @@ void TfrmAdv_Main::showEvent(QShowEvent* e) {
 
 void TfrmAdv_Main::hideEvent(QHideEvent* e) {
   TfrmPageBase::hideEvent(e);
+  if (e->spontaneous()) return;
   spbExport->setEnabled(false);
   btnFill->setEnabled(false);
   BtnPortMap->setEnabled(false);

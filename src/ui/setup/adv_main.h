@@ -90,9 +90,11 @@ class TfrmAdv_Main : public TfrmPageBase {
   void spbCheckOuterUrlClick();
   void spbOpenOuterUrlClick();
   // Copies the panel into out (a copy of the selected record); false after the port warning.
+  // A name decoded from a legacy code page and not edited keeps the record's bytes.
   bool ReadSettings(TDevInfo& out);
   // Asks for credentials and sends the family's settings command (old: the listed record, rec:
-  // the settings record); on success the entry is deleted and Find runs. True when sent.
+  // the settings record); on success the entry is deleted and Find runs. True when sent (family
+  // 9: accepted); a command that could not be sent or was refused says so (IDS_SETNETFAIL).
   bool ApplyDevice(const TDevInfo& old, TDevInfo rec);
   // Runs the credential dialog (or the installed prompt of a test); the dialog's result.
   int RunCredentialDialog(TfrmAuthInput& dlg);
@@ -103,7 +105,7 @@ class TfrmAdv_Main : public TfrmPageBase {
   void FormClose();
 
   // Writes the export file (one line per entry, in list order, CR LF). False when the file
-  // could not be written.
+  // could not be written; Export then says so (IDS_EXPORTFAIL with the path).
   bool ExportDevices(const QString& path) const;
   // Tests: the save dialog is replaced by a function returning the chosen path ("" = cancel).
   void SetExportPathProvider(std::function<QString()> provider) { exportPath_ = std::move(provider); }

@@ -116,7 +116,7 @@ void TImage::mouseReleaseEvent(QMouseEvent* e) {
 
 // ---- TClickLabel ----
 
-TClickLabel::TClickLabel(QWidget* parent) : QLabel(parent) {}
+TClickLabel::TClickLabel(QWidget* parent) : QLabel(parent) { setTextFormat(Qt::PlainText); }
 
 void TClickLabel::SetLinkStyle() {
   QFont f = font();
@@ -128,6 +128,14 @@ void TClickLabel::SetLinkStyle() {
 void TClickLabel::mouseReleaseEvent(QMouseEvent* e) {
   if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint())) emit clicked();
   QLabel::mouseReleaseEvent(e);
+}
+
+// ---- TTeLabel ----
+
+TTeLabel::TTeLabel(QWidget* parent) : QLabel(parent) { setTextFormat(Qt::PlainText); }
+TTeLabel::TTeLabel(const QString& text, QWidget* parent) : QLabel(parent) {
+  setTextFormat(Qt::PlainText);
+  setText(text);
 }
 
 // ---- TTabSheet ----

@@ -78,6 +78,9 @@ class TImage : public QWidget {
   bool stretch_ = false;
 };
 
+// The project's labels show their text as plain text: a text from a camera or a service (a MAC,
+// a name, a reply) is never read as markup.
+//
 // A label that reacts to clicks (the link-bar links, "how should I do?" links).
 class TClickLabel : public QLabel {
   Q_OBJECT
@@ -96,7 +99,8 @@ class TClickLabel : public QLabel {
 class TTeLabel : public QLabel {
   Q_OBJECT
  public:
-  using QLabel::QLabel;
+  explicit TTeLabel(QWidget* parent = nullptr);
+  explicit TTeLabel(const QString& text, QWidget* parent = nullptr);
 };
 
 class TTeCheckBox : public QCheckBox {

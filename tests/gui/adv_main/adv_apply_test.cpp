@@ -14,6 +14,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <thread>
 
 #include "core/i18n/lang.h"
@@ -51,19 +52,21 @@ const auto* const kQtEnv = ::testing::AddGlobalTestEnvironment(new QtEnvironment
 
 std::string Str(const std::vector<uint8_t>& b) { return std::string(b.begin(), b.end()); }
 
-// A family-9 settings peer on 127.0.0.1: reads one packet and answers "accepted" when asked to.
+// A family-9 settings peer on 127.0.0.1: reads one packet and answers it with the status
+// given ("accepted" 0x8000, anything else refuses), or not at all.
 class Family9Peer {
  public:
-  explicit Family9Peer(bool answer) {
+  explicit Family9Peer(std::optional<uint16_t> status) {
     EXPECT_TRUE(sock_.Open() && sock_.Bind(0, "127.0.0.1"));
-    thread_ = std::thread([this, answer] {
+    thread_ = std::thread([this, status] {
       if (sock_.WaitReadable(5000) != WaitResult::Readable) return;
       auto d = sock_.Receive(2048);
       if (!d) return;
       received_ = d->data;
-      if (!answer) return;
-      std::vector<uint8_t> a(328, 0);  // answer header 44 48 02 08, status 0x8000 at 324
-      a[0] = 0x44, a[1] = 0x48, a[2] = 0x02, a[3] = 0x08, a[325] = 0x80;
+      if (!status) return;
+      std::vector<uint8_t> a(328, 0);  // answer header 44 48 02 08, status at 324
+      a[0] = 0x44, a[1] = 0x48, a[2] = 0x02, a[3] = 0x08;
+      a[324] = uint8_t(*status & 0xff), a[325] = uint8_t(*status >> 8);
       sock_.SendTo(d->fromIp, d->fromPort, a);
     });
   }
@@ -377,9 +380,12 @@ TEST_F(AdvApplyTest, BadInputAndACancelledDialogSendNothing) {
 
 TEST_F(AdvApplyTest, Family9GoesThroughTheCgiDriverWhichKnowsTheSelectedCamera) {
   TDevInfo cam = testing::SampleCamera(9, "00:1A:2B:3C:4D:60", "Office", "192.168.1.100", 8080);
-  for (bool answered : {false, true}) {
-    SCOPED_TRACE(answered);
-    Family9Peer peer(answered);
+  for (std::optional<uint16_t> status : {std::optional<uint16_t>(), std::optional<uint16_t>(0x0001),
+                                         std::optional<uint16_t>(0x8000)}) {
+    const bool answered = status == 0x8000;
+    SCOPED_TRACE(status ? int(*status) : -1);
+    boxes_.clear();
+    Family9Peer peer(status);
     series_->NetConfig().DestPort = peer.Port();
     One(cam);
     ASSERT_NE(series_->GetDevice(), nullptr);
@@ -392,9 +398,73 @@ TEST_F(AdvApplyTest, Family9GoesThroughTheCgiDriverWhichKnowsTheSelectedCamera) 
     ASSERT_FALSE(got.empty());
     EXPECT_NE(Str(got).find("root"), std::string::npos);
     EXPECT_EQ(Str(got).find(" root"), std::string::npos);
-    // Only an accepted command drops the entry.
+    // Only an accepted command drops the entry; no answer or a refusal is said.
     EXPECT_EQ(engine_->List().Count(), answered ? 0 : 1);
+    if (answered) {
+      EXPECT_TRUE(boxes_.empty());
+    } else {
+      ASSERT_EQ(boxes_.size(), 1u);
+      EXPECT_EQ(boxes_[0].text, LangKey("IDS_SETNETFAIL"));
+      EXPECT_EQ(boxes_[0].caption, LangKey("IDS_ERROR"));
+      EXPECT_EQ(boxes_[0].flags, MB_ICONSTOP);
+    }
   }
+}
+
+// A cleared or out-of-range port stays what the user left in the field, also when the field
+// loses the focus to a mouse click on Apply: the port warning, nothing asked, nothing sent.
+TEST_F(AdvApplyTest, ClearedOrOutOfRangePortWarnsOnApplyEvenAfterAMouseClick) {
+  w_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w_.get()));
+  struct Case {
+    int family;
+    const char* field;
+    const char* typed;
+  } cases[] = {
+      {5, "edPort", ""}, {5, "edPort", "0"}, {5, "edPort", "70000"}, {4, "edDataPort", ""}, {4, "edDataPort", "99999"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.field) + " '" + c.typed + "'");
+    One(testing::SampleCamera(c.family, "001A2B3C4D5E", "cam", "192.168.1.20", 81));
+    Sent();
+    boxes_.clear();
+    prompts_.clear();
+    auto* field = W<QSpinBox>(c.field);
+    field->setFocus();
+    ASSERT_TRUE(field->hasFocus());
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QTest::keyClicks(field, c.typed);
+    Click("btnApply");
+    EXPECT_EQ(field->text(), QString::fromLatin1(c.typed));  // not put back to 81
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, LangKey("IDS_INPUTPORT"));
+    EXPECT_TRUE(prompts_.empty());
+    EXPECT_TRUE(Commands().empty());
+    EXPECT_EQ(engine_->List().Count(), 1);
+  }
+}
+
+// A name the camera sent in a legacy code page goes back byte for byte when it was not edited;
+// an edited name is sent as typed.
+TEST_F(AdvApplyTest, AnUneditedLegacyNameIsSentBackAsReceived) {
+  TDevInfo cam = testing::SampleCamera(5, "001A2B3C4D5E", "\xbf\xcd\xcc\xfc", "192.168.1.20");
+  One(cam);
+  Sent();
+  W<TIPEdit>("edIP")->SetIPString("192.168.1.77");
+  w_->btnApplyClick();
+  auto cmds = Commands();
+  ASSERT_EQ(cmds.size(), 1u);
+  EXPECT_NE(Str(cmds[0]).find("\r\n-name \xbf\xcd\xcc\xfc\r\n"), std::string::npos);
+
+  One(cam);
+  Sent();
+  W<QLineEdit>("edName")->setText(QString::fromUtf8("Gara\xc5\xbc"));  // Garaż
+  W<TIPEdit>("edIP")->SetIPString("192.168.1.77");
+  w_->btnApplyClick();
+  cmds = Commands();
+  ASSERT_EQ(cmds.size(), 1u);
+  EXPECT_NE(Str(cmds[0]).find("\r\n-name Gara\xc5\xbc\r\n"), std::string::npos);
 }
 
 TEST_F(AdvApplyTest, Family4GoesThroughTheSdkConfigurationCall) {

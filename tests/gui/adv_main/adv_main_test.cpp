@@ -18,6 +18,8 @@
 #include "gui/adv_main/adv_fixture.h"
 #include "net/discovery/discovery_engine.h"
 #include "ui/app/global.h"
+#include "ui/app/lang_message_box.h"
+#include "ui/i18n/apply_strings.h"
 #include "ui/dialogs/countdown.h"
 #include "ui/setup/adv_main.h"
 #include "ui/setup/ip_edit.h"
@@ -198,6 +200,61 @@ TEST_F(AdvMainTest, ExportWritesOneTabSeparatedLinePerEntryWithCrLf) {
   QTest::mouseClick(w_->findChild<QWidget*>("spbExport"), Qt::LeftButton);
   EXPECT_FALSE(std::filesystem::exists(file));
   EXPECT_FALSE(w_->ExportDevices(QString::fromStdString((dir_ / "no/such/dir/x.txt").string())));
+}
+
+// A file that cannot be written is not passed over in silence.
+TEST_F(AdvMainTest, ExportThatCannotBeWrittenSaysSo) {
+  std::vector<MessageBoxCall> boxes;
+  SetMessageBoxHook([&](const MessageBoxCall& c) {
+    boxes.push_back(c);
+    return IDOK;
+  });
+  Deliver(testing::SampleCameras());
+  const QString path = QString::fromStdString((dir_ / "no/such/dir/ipcam.txt").string());
+  w_->SetExportPathProvider([&] { return path; });
+  QTest::mouseClick(w_->findChild<QWidget*>("spbExport"), Qt::LeftButton);
+  SetMessageBoxHook(nullptr);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, LangText(LoadStr("IDS_EXPORTFAIL")).replace("%s", path));
+  EXPECT_EQ(boxes[0].caption, LangText(LoadStr("IDS_ERROR")));
+  EXPECT_EQ(boxes[0].flags, MB_ICONSTOP);
+}
+
+// Families 5 and 9 may name themselves in the camera's legacy code page: valid UTF-8 is shown
+// as it is, anything else is decoded with the code page of the current language. Other
+// families send UTF-8; a camera's MAC is shown as plain text, never as markup.
+TEST_F(AdvMainTest, CameraNamesAndTextsAreShownAsTheCameraMeantThem) {
+  for (const char* code : {"cn", "b5", "pl", "kr"})
+    std::filesystem::copy_file(std::filesystem::path(KESTROVA_SOURCE_DIR) / "resources/lang" / (std::string(code) + ".ini"),
+                               dir_ / "lang" / ("kestrova.l" + std::string(code)));
+  struct Case {
+    const char* lang;
+    int family;
+    const char* name;
+    const char* shown;  // UTF-8
+  } cases[] = {
+      {"cn", 5, "\xbf\xcd\xcc\xfc", "\xe5\xae\xa2\xe5\x8e\x85"},      // GBK: 客厅
+      {"b5", 9, "\xab\xc8\xc6\x55", "\xe5\xae\xa2\xe5\xbb\xb3"},      // Big5: 客廳
+      {"kr", 5, "\xb0\xa1", "\xea\xb0\x80"},                              // CP949: 가
+      {"pl", 9, "Kuchnia \xb9", "Kuchnia \xc4\x85"},                        // CP1250: ą
+      {"en", 5, "Caf\xe9", "Caf\xc3\xa9"},                                  // CP1252: é
+      {"cn", 9, "\xe5\xae\xa2\xe5\x8e\x85", "\xe5\xae\xa2\xe5\x8e\x85"},  // UTF-8 as it is
+      {"cn", 8, "\xe5\xae\xa2", "\xe5\xae\xa2"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.lang) + " " + std::to_string(c.family));
+    SetLanguage(c.lang);
+    w_->ClearDevices();
+    TDevInfo d = testing::SampleCamera(c.family, "00<b>1A</b>", c.name, "192.168.1.20");
+    Deliver({d});
+    EXPECT_EQ(Column(1), QStringList{QString::fromUtf8(c.shown)});
+    EXPECT_EQ(Text("edName"), QString::fromUtf8(c.shown));
+    EXPECT_EQ(engine_->List().DeviceAt(0).Name, c.name);  // the record keeps the bytes
+  }
+  SetLanguage("en");
+  auto* mac = w_->findChild<QLabel*>("lblMac");
+  EXPECT_EQ(mac->textFormat(), Qt::PlainText);
+  EXPECT_EQ(mac->text(), "00<b>1A</b>");
 }
 
 TEST_F(AdvMainTest, TimerTicksExpireSilentCamerasAndTheCountFollows) {

@@ -2,12 +2,16 @@
 //   kestrova_adv_shots <output folder> [languages]   gives adv_main_list_<code>.png and
 // adv_main_other_<code>.png (the second tab), then adv_main_f<family>_<code>.png with a camera of
 // each family selected (languages: comma-separated codes, default "en").
-// Discovery stays off (offscreen); the cameras are handed to the engine as its receive paths do.
+// Discovery stays off, whatever KESTROVA_DISCOVERY says; the cameras are handed to the engine
+// as its receive paths do.
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTreeWidget>
+
+#include <stdlib.h>
 
 #include <cstdio>
 
@@ -18,6 +22,9 @@
 #include "ui/setup/adv_main.h"
 
 int main(int argc, char** argv) {
+  // Rendering only, also when run by hand on a display (where discovery would start): the
+  // advanced window must never broadcast.
+  ::setenv("KESTROVA_DISCOVERY", "off", 1);
   QApplication app(argc, argv);
   const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
   QDir().mkpath(out);
@@ -31,6 +38,10 @@ int main(int argc, char** argv) {
     w.show();
     auto* adv = static_cast<kestrova::TfrmAdv_Main*>(w.ShowPage(QStringLiteral("TfrmAdv_Main")));
     if (!adv) return 1;
+    if (adv->Timer1()->isActive()) {
+      std::fprintf(stderr, "the advanced window started discovery\n");
+      return 1;
+    }
     kestrova::TNET_CARD pc;
     pc.Desc = "eth0";
     pc.IP = "192.168.1.5";

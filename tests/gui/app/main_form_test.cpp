@@ -8,14 +8,18 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
+#include <QTabWidget>
 #include <QTimer>
 
 #include <stdlib.h>
 
 #include <cstdlib>
+#include <fstream>
 
 #include "core/i18n/lang.h"
 #include "core/settings/ini_file.h"
+#include "net/discovery/discovery_engine.h"
 #include "gui/app/app_fixture.h"
 #include "ui/app/global.h"
 #include "ui/app/lang_message_box.h"
@@ -26,6 +30,7 @@
 #include "ui/dialogs/q_info.h"
 #include "ui/skin/controls.h"
 #include "ui/skin/skin.h"
+#include "ui/setup/adv_main.h"
 
 namespace kestrova {
 namespace {
@@ -283,9 +288,51 @@ TEST_F(MainFormTest, BrokenOrUnwritableSettingsGiveTheDefaults) {
   ASSERT_TRUE(w.Started());
   EXPECT_EQ(CurrentLanguage(), "en");
   auto* mode = static_cast<TfrmSel_Mode*>(w.FindPage("TfrmSel_Mode"));
-  mode->cmbLanChange();  // the write fails quietly
+  boxes_.clear();
+  mode->cmbLanChange();  // neither write can be made: each is reported, naming the file
   mode->Label4Click();
   EXPECT_EQ(CurrentLanguage(), "en");
+  const QString file = QString::fromStdString((p.userDir / "option.ini").string());
+  ASSERT_EQ(boxes_.size(), 2u);
+  for (const auto& b : boxes_) {
+    EXPECT_EQ(b.text, QText("en", "StrRes", "IDS_SETTINGSWRITEERR").replace("%s", file));
+    EXPECT_EQ(b.caption, QText("en", "StrRes", "IDS_WARNING"));
+    EXPECT_EQ(b.flags, MB_ICONWARNING);
+  }
+}
+
+// An option.ini that cannot be read (here: larger than the reader takes) is never replaced by
+// the next write; the user is told instead.
+TEST_F(MainFormTest, AnUnreadableOptionFileIsNeverOverwritten) {
+  UserOption("[Global]\r\nlan=cn\r\n");
+  const auto file = folders_.UserDir() / "option.ini";
+  std::filesystem::resize_file(file, (64u << 20) + 1);
+  TfrmMain w;
+  ASSERT_TRUE(w.Started());
+  auto* mode = static_cast<TfrmSel_Mode*>(w.FindPage("TfrmSel_Mode"));
+  mode->cmbLanChange();
+  mode->Label4Click();
+  ASSERT_EQ(boxes_.size(), 2u);
+  EXPECT_EQ(boxes_[0].text,
+            QText("en", "StrRes", "IDS_SETTINGSREADERR").replace("%s", QString::fromStdString(file.string())));
+  EXPECT_EQ(std::filesystem::file_size(file), (64u << 20) + 1);
+  std::string head(18, '\0');
+  std::ifstream(file, std::ios::binary).read(head.data(), 18);
+  EXPECT_EQ(head, "[Global]\r\nlan=cn\r\n");
+}
+
+// lan=CN (another case than the file's) names the Chinese file: texts and boxes are Chinese,
+// not blank.
+TEST_F(MainFormTest, AStoredCodeMatchesWithoutRegardToCase) {
+  UserOption("[Global]\r\nlan=CN\r\n");
+  TfrmMain w;
+  ASSERT_TRUE(w.Started());
+  EXPECT_EQ(CurrentLanguage(), "cn");
+  EXPECT_EQ(Child<QLabel>(&w, "lblAdv")->text(), QText("cn", "Form_frmMain", "lblAdv.Caption"));
+  LangMessageBox("IDS_INPUTPORT", "IDS_WARNING", MB_ICONWARNING);
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].text, QText("cn", "StrRes", "IDS_INPUTPORT"));
+  EXPECT_FALSE(boxes_[0].text.isEmpty());
 }
 
 TEST_F(MainFormTest, AStoredCodeIsTakenAsItStands) {
@@ -295,6 +342,46 @@ TEST_F(MainFormTest, AStoredCodeIsTakenAsItStands) {
   EXPECT_TRUE(w.Started());
   EXPECT_EQ(CurrentLanguage(), "xx");
   EXPECT_EQ(Child<QLabel>(&w, "lblAdv")->text(), "Advance");
+}
+
+// Minimising and restoring the main window is no page change: what the user typed into the
+// advanced window, its Apply state and its tab stay. Coming back from another page refills it.
+TEST_F(MainFormTest, MinimiseAndRestoreLeaveTheAdvancedWindowAsItWas) {
+  TfrmMain w;
+  w.show();
+  auto* adv = static_cast<TfrmAdv_Main*>(w.ShowPage("TfrmAdv_Main"));
+  ASSERT_NE(adv, nullptr);
+  TDevInfo cam;
+  cam.DevType = 5;
+  cam.MAC = "001A2B3C4D5E";
+  cam.Name = "Garage";
+  cam.IP = "192.168.1.20";
+  cam.NetMask = "255.255.255.0";
+  cam.HttpPort = 81;
+  cam.IPMode = 2;
+  adv->Engine().PostRecord(cam);
+  adv->Engine().ProcessPending();
+  ASSERT_NE(adv->SelectedDevice(), nullptr);
+  auto* port = Child<QSpinBox>(adv, "edPort");
+  auto* apply = Child<QPushButton>(adv, "btnApply");
+  auto* tabs = Child<QTabWidget>(adv, "PageControl1");
+  port->setValue(8081);
+  ASSERT_TRUE(apply->isEnabled());
+  tabs->setCurrentIndex(1);
+
+  w.showMinimized();
+  QApplication::processEvents();
+  w.showNormal();
+  QApplication::processEvents();
+  EXPECT_EQ(port->value(), 8081);
+  EXPECT_TRUE(apply->isEnabled());
+  EXPECT_EQ(tabs->currentIndex(), 1);
+
+  w.ShowPage("TfrmSel_Mode");
+  w.ShowPage("TfrmAdv_Main");
+  EXPECT_EQ(port->value(), 81);
+  EXPECT_FALSE(apply->isEnabled());
+  EXPECT_EQ(tabs->currentIndex(), 0);
 }
 
 TEST_F(MainFormTest, CloseIsRefusedWhileSetIpIsBusy) {
@@ -470,9 +557,10 @@ TEST(LangMessageBox, FlagsMapOntoTheBox) {
       ASSERT_NE(box, nullptr);
       seen = box->icon();
       title = box->windowTitle();
+      EXPECT_EQ(box->textFormat(), Qt::PlainText);  // a camera's or a service's words, never markup
       box->defaultButton()->click();
     });
-    EXPECT_EQ(ShowMessageBox("text", "caption", c.flags), c.defaultResult) << c.flags;
+    EXPECT_EQ(ShowMessageBox("<b>text</b>", "caption", c.flags), c.defaultResult) << c.flags;
     EXPECT_EQ(seen, c.icon) << c.flags;
     EXPECT_EQ(title, "caption");
   }

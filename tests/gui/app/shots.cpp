@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
+#include <QTimer>
 
 #include <stdlib.h>
 
@@ -12,6 +13,7 @@
 
 #include "gui/app/app_fixture.h"
 #include "ui/app/main_form.h"
+#include "ui/setup/adv_main.h"
 
 int main(int argc, char** argv) {
   // Rendering only: the advanced window behind the mode page must not broadcast.
@@ -27,6 +29,11 @@ int main(int argc, char** argv) {
     kestrova::TfrmMain w;
     w.show();
     QApplication::processEvents();
+    if (auto* adv = static_cast<kestrova::TfrmAdv_Main*>(w.FindPage(QStringLiteral("TfrmAdv_Main")));
+        adv && adv->Timer1()->isActive()) {
+      std::fprintf(stderr, "the advanced window started discovery\n");
+      return 1;
+    }
     const QString file = QDir(out).filePath(QStringLiteral("main_%1.png").arg(QString::fromLatin1(code)));
     auto save = [&](const QString& f) {
       QApplication::processEvents();

@@ -3,7 +3,16 @@
 
 #include <QLocalSocket>
 #include <QProcess>
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QSignalSpy>
+#include <QSysInfo>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <vector>
 
 #include "gui/app/app_fixture.h"
 #include "ui/app/single_instance.h"
@@ -52,6 +61,48 @@ TEST_F(SingleInstanceTest, LockOfACrashedInstanceIsTakenOver) {
   EXPECT_EQ(Probe(p, "try"), "second delivered");
   p.waitForFinished(10000);
   EXPECT_TRUE(asked.count() > 0 || asked.wait(10000));
+}
+
+// Only a lock that a live process of this user holds keeps the program from starting.
+TEST_F(SingleInstanceTest, OtherFailuresStartAsTheFirstInstance) {
+  // The runtime folder cannot be made (a file stands in its place): no lock, but a start.
+  const QString blocked = QString::fromStdString((folders_.Root() / "not-a-folder").string());
+  testing::TempFolders::Write(folders_.Root() / "not-a-folder", "x");
+  {
+    TSingleInstance instance(QStringLiteral("Kestrova"), blocked);
+    EXPECT_TRUE(instance.IsFirst());
+    EXPECT_FALSE(instance.HoldsLock());
+  }
+  // The lock's name carries the user id.
+  {
+    TSingleInstance instance(QStringLiteral("Kestrova"), RuntimeDir());
+    ASSERT_TRUE(instance.IsFirst());
+    EXPECT_TRUE(instance.HoldsLock());
+    EXPECT_TRUE(instance.LockPath().endsWith(QStringLiteral("/Kestrova-%1.lock").arg(::geteuid())));
+    EXPECT_TRUE(QFileInfo::exists(instance.LockPath()));
+  }
+  // Lock files of another user, held by a live process (this one) and naming it the way a
+  // lock file names its holder: they are not this user's lock.
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to make files of another user";
+  const uid_t nobody = 65534;
+  std::vector<int> held;
+  for (const char* name : {"Kestrova.lock", "Kestrova-%1.lock"}) {
+    const std::string path = (folders_.Root() / "run" / QString::fromLatin1(name).arg(::geteuid()).toStdString()).string();
+    const std::string info = std::to_string(::getpid()) + "\n" + QCoreApplication::applicationName().toStdString() +
+                             "\n" + QSysInfo::machineHostName().toStdString() + "\n";
+    testing::TempFolders::Write(path, info);
+    ASSERT_EQ(::chown(path.c_str(), nobody, nobody), 0);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    held.push_back(fd);
+  }
+  {
+    TSingleInstance instance(QStringLiteral("Kestrova"), RuntimeDir());
+    EXPECT_TRUE(instance.IsFirst());
+    EXPECT_FALSE(instance.HoldsLock());
+  }
+  for (int fd : held) ::close(fd);
 }
 
 TEST_F(SingleInstanceTest, ThePeerMustSendTheActivateRequest) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -13,6 +14,7 @@
 
 #include "core/i18n/lang.h"
 #include "gui/dialogs/fake_servers.h"
+#include "integration/ctp_http/fake_http.h"
 #include "net/ctp/ctp_socket.h"
 #include "ui/app/lang_message_box.h"
 #include "ui/dialogs/auth_input.h"
@@ -48,6 +50,7 @@ QString Msg(const char* key) { return LangText(LoadStr(key)); }
 class DialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    test::NoProxyForLoopback();
     dir_ = std::filesystem::temp_directory_path() / ("kv-dialogs-" + std::to_string(::getpid()));
     strres_ = std::make_unique<TStrRes>(dir_, "kestrova");
     SetLanguageLocation(dir_, "kestrova");
@@ -365,6 +368,40 @@ TEST_F(DialogTest, CredentialDialogTexts) {
   EXPECT_EQ(dlg.lblTip->text(), Msg("IDS_DEFAULTACCOUNT"));
   dlg.btnCancel->click();
   EXPECT_EQ(dlg.result(), QDialog::Rejected);
+}
+
+// Family 2 carries the account in 13-byte fields: the entries take at most 13 bytes of UTF-8
+// and never half a character; the other families take 13 characters.
+TEST_F(DialogTest, Family2AccountIsLimitedByBytesNeverCuttingACharacter) {
+  const QString l = QString::fromUtf8("\xc5\x82");  // ł, two bytes
+  struct Case {
+    int family;
+    QString typed, kept;
+  } cases[] = {
+      {2, "kamera" + l.repeated(4), "kamera" + l.repeated(3)},   // 12 bytes; a 4th ł would make 14
+      {2, "123456789012" + l, "123456789012"},
+      {2, "1234567890123x", "1234567890123"},
+      {5, l.repeated(14), l.repeated(13)},                       // 13 characters, 26 bytes
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.family);
+    TfrmAuthInput dlg;
+    dlg.SetFamily(c.family);
+    dlg.show();
+    for (QLineEdit* e : {dlg.edUser, dlg.edPwd}) {
+      e->setFocus();
+      for (QChar ch : c.typed) {  // typed one key at a time (QTest knows only ASCII keys)
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(e, &press);
+      }
+      EXPECT_EQ(e->text(), c.kept) << e->objectName().toStdString();
+      e->clear();
+      e->insert(c.typed);  // pasted whole: taken only when it fits, never cut inside a character
+      if (c.family == 2) {
+        EXPECT_LE(e->text().toUtf8().size(), 13);
+      }
+    }
+  }
 }
 
 // ---- information panel ----------------------------------------------------------------------

@@ -96,7 +96,7 @@ std::vector<uint8_t> Family9Answer(uint16_t httpPort) {
                        {84, Hex("00 1a 2b 3c 4d 5e")},
                        {90, {static_cast<uint8_t>(httpPort & 0xff), static_cast<uint8_t>(httpPort >> 8)}},
                        {92, Ascii("DEV9")},
-                       {124, Ascii("Door")},
+                       {124, Ascii("\x1b[2JDoor")},  // an escape sequence in the name
                        {204, Ascii("9.1.0.5")},
                        {236, Ascii("admin")},
                        {268, Ascii("pw9")},
@@ -125,6 +125,11 @@ TEST(CliSetIp, Family9AcceptedOrRefused) {
     EXPECT_EQ(std::string(packet.begin() + 236, packet.begin() + 242), std::string("admin\0", 6));
     EXPECT_EQ(std::string(packet.begin() + 268, packet.begin() + 272), std::string("pw9\0", 4));
     EXPECT_EQ(packet[301], 1);  // DHCP
+    // What is printed: the packet with the password as '*', the name without its escape.
+    EXPECT_NE(r.out.find("2a 2a 2a 00"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("70 77 39"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("(?[2JDoor)"), std::string::npos) << r.out;
     if (status == 0x8000) {
       EXPECT_EQ(r.status, 0) << r.out;
       EXPECT_NE(r.out.find("accepted"), std::string::npos);
@@ -174,6 +179,8 @@ TEST(CliSetIp, Family5AndFamily2OverUdp) {
             std::string::npos)
       << s;
   EXPECT_NE(s.find("-mac 00:11:22:AA:BB:CC\r\n-port 81\r\n\r\n"), std::string::npos) << s;
+  EXPECT_EQ(r5.out.find("pw5"), std::string::npos) << r5.out;  // the password is never printed
+  EXPECT_NE(r5.out.find("-pswd ***??-dhcpen"), std::string::npos) << r5.out;  // CR LF print as "??"
 
   auto r2 = RunCli("set-ip --mac MOI0001234567 --ip 10.1.2.6 --port 8080 --seconds 2", cam.Port());
   EXPECT_EQ(r2.status, 0) << r2.out;

@@ -150,8 +150,8 @@ TEST_F(T517Test, KeptRecordsFollowTheCurrentCamera) {
   s.SetDevice(other);
   EXPECT_EQ(s.SetWiFiParams("admin", "pw"), 0);  // the first camera's record is not sent
   EXPECT_EQ(cam.Requests().size(), before);
-  EXPECT_EQ(s.SetDDNS("admin", "pw"), 0);  // sent with an empty record, not camera 1's
-  EXPECT_EQ(cam.Paths().back().find("x1"), std::string::npos);
+  EXPECT_EQ(s.SetDDNS("admin", "pw"), kSetDdnsNoRecord);  // nothing read from this camera yet
+  EXPECT_EQ(cam.Requests().size(), before);                 // and nothing sent, camera 1's least of all
   TWiFiParams* again = s.GetWiFiParams("admin", "pw");
   EXPECT_EQ(again, w);  // same record, read anew from the current camera
   EXPECT_EQ(again->SSID, "Home");
@@ -192,6 +192,32 @@ TEST_F(T517Test, FactoryParamsStatusAndDdns) {
   s.SetDevice(CameraAt(closedPort));
   EXPECT_EQ(s.GetFactoryParams("admin", "pw", false)->Status, 6);
   EXPECT_EQ(s.SetDDNS("admin", "pw"), 2);
+}
+
+// SetDDNS sends the factory record read from the camera. Without one there is no account to
+// send: it refuses, without a request, rather than sending an empty account that the camera
+// would take (and answer "ok" to).
+TEST_F(T517Test, SetDdnsWithoutAFactoryRecordIsRefused) {
+  std::string factoryReply = "no marker";
+  FakeHttpServer cam([&](const HttpRequestSeen& r) {
+    if (Starts(r.Path(), "/get_factory_param.cgi?")) return HttpAnswer{200, factoryReply};
+    return Camera9(r);
+  });
+  TT517Series s(cfg_);
+  s.SetDevice(CameraAt(cam.Port()));
+  EXPECT_EQ(s.SetDDNS("admin", "pw"), kSetDdnsNoRecord);  // never read
+  EXPECT_TRUE(cam.Requests().empty());
+  for (const char* reply : {"no marker", "var factory_index=;"}) {  // statuses 5 and 1: no account read
+    factoryReply = reply;
+    s.GetFactoryParams("admin", "pw", false);
+    EXPECT_EQ(s.SetDDNS("admin", "pw"), kSetDdnsNoRecord) << reply;
+  }
+  EXPECT_EQ(cam.Requests().size(), 2u);
+  factoryReply = "var factory_index=10;\r\nvar factory_server=\"d.example\";\r\nvar factory_port=80;\r\n"
+                 "var factory_user=\"x1\";\r\nvar factory_passwd=\"p1\";\r\n";
+  EXPECT_EQ(s.GetFactoryParams("admin", "pw", false)->Status, 0);
+  EXPECT_EQ(s.SetDDNS("admin", "pw"), 0);
+  EXPECT_EQ(Starts(cam.Paths().back(), "/set_ddns.cgi?service=11&user=x1&pwd=p1&"), true);
 }
 
 TEST_F(T517Test, UpgradeUploadsToTheBaseItsVersionSelects) {

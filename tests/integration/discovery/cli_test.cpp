@@ -65,7 +65,7 @@ TEST(CliDiscover, JsonListsTheCamerasInAddressOrderWithEveryField) {
       R"({"DevType": 5, "MAC": "00000000000A", "SN": "SN5000", "Name": "first", "Version": "5.0.1", )"
       R"("IP": "127.0.0.9", "NetMask": "255.0.0.0", "Gateway": "127.0.0.1", "AuxAddr": "", )"
       R"("DNS1": "127.0.0.53", "DNS2": "127.0.0.54", "HttpPort": 8080, "DataPort": 0, "AuxPort": 0, )"
-      R"("IPMode": 2, "DDnsUser": "e5user", "DDnsPwd": "e5pwd", "DDnsServer": "ddns.example.org:8000", )"
+      R"("IPMode": 2, "DDnsUser": "e5user", "DDnsPwd": "********", "DDnsServer": "ddns.example.org:8000", )"
       R"("User": "", "Pwd": "", "ExtWord": 0})";
   const std::string second =
       R"({"DevType": 5, "MAC": "001122334455", "SN": "SN5000", "Name": "n\"\u0001\u00b5", )";

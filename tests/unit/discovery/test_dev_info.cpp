@@ -130,5 +130,26 @@ TEST(IpText, CompareIPOrdering) {
   }
 }
 
+TEST(DevInfo, NamesOfFamilies5And9MayBeInALegacyCodePage) {
+  struct Case {
+    int family;
+    const char* name;
+    bool legacy;
+  } cases[] = {
+      {5, "Garage", false},
+      {5, "\xe5\xae\xa2\xe5\x8e\x85", false},  // 客厅 in UTF-8: shown as it is
+      {5, "\xbf\xcd\xcc\xfc", true},              // 客厅 in GBK
+      {9, "Kuchnia \xb9", true},                     // "ą" in CP1250
+      {2, "\xbf\xcd", false},                       // families 2 and 8 send UTF-8
+      {8, "\xbf\xcd", false},
+  };
+  for (const Case& c : cases) {
+    TDevInfo d;
+    d.DevType = c.family;
+    d.Name = c.name;
+    EXPECT_EQ(NameInLegacyCodePage(d), c.legacy) << c.family << " " << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace kestrova

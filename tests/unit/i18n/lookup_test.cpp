@@ -57,6 +57,31 @@ TEST_F(Lookup, SetLanguageSwitchesFilesAndFallsBackToEnglish) {
   EXPECT_EQ(LoadStr("IDS_WZ"), "");
 }
 
+// lan=CN or Kr in option.ini: the code names the same file as cn or kr, and is then spelled the
+// way the rules that compare it (the Online CD rewrite, the fonts) expect.
+TEST_F(Lookup, LanguageCodesMatchWithoutRegardToCase) {
+  Write("cn", "[StrRes]\r\nIDS_WZ=\xE5\x90\x91\xE5\xAF\xBC\r\n");
+  for (const char* code : {"CN", "Cn", "cN"}) {
+    SetCurrentLanguage(code);
+    EXPECT_EQ(CurrentLanguage(), "cn") << code;
+    EXPECT_EQ(LangFilePath(), tmp / "kestrova.lcn") << code;
+    EXPECT_EQ(LoadStr("IDS_WZ"), "\xE5\x90\x91\xE5\xAF\xBC") << code;
+  }
+  SetLanguage("EN");
+  EXPECT_EQ(CurrentLanguage(), "en");
+  EXPECT_EQ(LangFileFor("KR"), tmp / "kestrova.lkr");
+  EXPECT_EQ(CanonicalLanguageCode("Ita"), "Ita");  // no such file: as it stands
+}
+
+TEST(LegacyCodePage, ByLanguage) {
+  EXPECT_EQ(LegacyCodePage("cn"), "GBK");
+  EXPECT_EQ(LegacyCodePage("b5"), "Big5");
+  EXPECT_EQ(LegacyCodePage("KR"), "CP949");
+  EXPECT_EQ(LegacyCodePage("pl"), "windows-1250");
+  EXPECT_EQ(LegacyCodePage("en"), "windows-1252");
+  EXPECT_EQ(LegacyCodePage("fr"), "windows-1252");
+}
+
 TEST_F(Lookup, ReadFormStringReadsTheFileAfresh) {
   Write("en", "[Form_frmMain]\r\nCaption=Kestrova\r\n");
   EXPECT_EQ(ReadFormString("Form_frmMain", "Caption"), "Kestrova");

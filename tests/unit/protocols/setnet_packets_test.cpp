@@ -54,6 +54,14 @@ TEST(MOISet, FixedWidthFieldsAreCut) {
   EXPECT_EQ(std::vector<uint8_t>(got->begin() + 40, got->begin() + 53), Ascii("administrator"));
   EXPECT_EQ(std::vector<uint8_t>(got->begin() + 53, got->begin() + 66), Ascii("passwordpassw"));
   EXPECT_EQ((*got)[66], 0xc0);
+  // A character that would not fit whole is left out: "kamera" + "ł" (c5 82) x 4 is 14 bytes,
+  // the field takes 13, so the last "ł" goes and its place stays zero.
+  got = BuildMOISet(d, "kamera\xc5\x82\xc5\x82\xc5\x82\xc5\x82", "12345678901\xe5\xaf\x86");
+  ASSERT_TRUE(got);
+  EXPECT_EQ(std::vector<uint8_t>(got->begin() + 40, got->begin() + 53),
+            Hex("6b 61 6d 65 72 61 c5 82 c5 82 c5 82 00"));
+  EXPECT_EQ(std::vector<uint8_t>(got->begin() + 53, got->begin() + 66),
+            Hex("31 32 33 34 35 36 37 38 39 30 31 00 00"));
 }
 
 TEST(MOISet, BadAddressTextSendsNothing) {

@@ -7,6 +7,7 @@
 
 #include <climits>
 #include <fstream>
+#include <functional>
 
 #include "unit/settings/temp_dir.h"
 
@@ -139,6 +140,22 @@ class IniOnDisk : public ::testing::Test {
   TempDir tmp;
   std::filesystem::path file = tmp / "option.ini";
 
+  // Runs fn in a child process that is not the superuser (nobody, when the test runs as root),
+  // so that file permissions really apply; fn's result is the child's exit code (-1 when the
+  // child did not end normally, 10 when it could not drop the superuser's rights).
+  static int AsNobody(const std::function<int()>& fn) {
+    const pid_t pid = ::fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+      if (::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) ::_exit(10);
+      ::_exit(fn());
+    }
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+  }
+  static constexpr uid_t kNobody = 65534;
+
   std::vector<std::string> Entries() const {
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(tmp.path())) names.push_back(e.path().filename());
@@ -187,29 +204,65 @@ TEST_F(IniOnDisk, RewriteKeepsPermissionsAndWritesThroughSymbolicLink) {
 // really refuses it. The child reports through its exit code.
 TEST_F(IniOnDisk, FailedWriteLeavesOriginalAndKeepsMemory) {
   WriteBytes(file, "[S]\nk=old\n");
-  const uid_t nobody = 65534;
   if (::geteuid() == 0) {
-    ASSERT_EQ(::chown(tmp.path().c_str(), nobody, nobody), 0);
-    ASSERT_EQ(::chown(file.c_str(), nobody, nobody), 0);
+    ASSERT_EQ(::chown(tmp.path().c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(::chown(file.c_str(), kNobody, kNobody), 0);
   }
   ::chmod(tmp.path().c_str(), 0500);
-  pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    if (::geteuid() == 0 && (::setgid(nobody) != 0 || ::setuid(nobody) != 0)) ::_exit(10);
+  const int code = AsNobody([&] {
     TIniFile ini(file);
-    int code = 0;
-    if (ini.WriteString("S", "k", "new")) code |= 1;     // must fail
-    if (ini.ReadString("S", "k", "") != "new") code |= 2;  // memory updated all the same
-    ::_exit(code);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    int c = 0;
+    if (ini.WriteString("S", "k", "new")) c |= 1;     // must fail
+    if (ini.ReadString("S", "k", "") != "new") c |= 2;  // memory updated all the same
+    return c;
+  });
   ::chmod(tmp.path().c_str(), 0700);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(code, 0);
   EXPECT_EQ(ReadBytes(file), "[S]\nk=old\n");
   EXPECT_EQ(Entries(), std::vector<std::string>{"option.ini"});
+}
+
+// A settings file that exists but cannot be read is never replaced by the next write: one
+// larger than the 64 MiB the reader takes, and one the user may not read (checked in a child
+// process that is not the superuser, who could read it anyway).
+TEST_F(IniOnDisk, FileThatCouldNotBeReadIsNeverWrittenOver) {
+  {
+    std::ofstream out(file, std::ios::binary);
+    out << "[S]\nk=old\n";
+  }
+  std::filesystem::resize_file(file, (64u << 20) + 1);  // sparse: costs no disk
+  {
+    TIniFile ini(file);
+    EXPECT_TRUE(ini.ReadFailed());
+    EXPECT_EQ(ini.ReadString("S", "k", "none"), "none");
+    EXPECT_FALSE(ini.WriteString("S", "k", "new"));
+    EXPECT_EQ(ini.ReadString("S", "k", "none"), "none");  // refused: nothing changed
+    EXPECT_EQ(std::filesystem::file_size(file), (64u << 20) + 1);
+    std::string head(10, '\0');
+    std::ifstream(file, std::ios::binary).read(head.data(), 10);
+    EXPECT_EQ(head, "[S]\nk=old\n");
+  }
+
+  WriteBytes(file, "[S]\nk=old\n");
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(file.c_str(), kNobody, kNobody), 0);
+  }
+  ::chmod(file.c_str(), 0200);
+  const int code = AsNobody([&] {
+    TIniFile ini(file);
+    int c = 0;
+    if (!ini.ReadFailed()) c |= 1;
+    if (ini.WriteString("S", "k", "new")) c |= 2;  // must be refused
+    return c;
+  });
+  ::chmod(file.c_str(), 0600);
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(ReadBytes(file), "[S]\nk=old\n");
+
+  // Once it reads again, writes go through.
+  TIniFile ini(file);
+  EXPECT_FALSE(ini.ReadFailed());
+  EXPECT_TRUE(ini.WriteString("S", "k", "new"));
 }
 
 TEST_F(IniOnDisk, WriteIntoMissingFolderFails) {
@@ -228,6 +281,7 @@ TEST_F(IniOnDisk, ReloadSeesChangesAndADirectoryReadsEmpty) {
   EXPECT_EQ(ini.ReadInteger("S", "k", 0), 2);
   TIniFile dir(tmp.path());
   EXPECT_TRUE(dir.ReadSections().empty());
+  EXPECT_TRUE(dir.ReadFailed());
   EXPECT_FALSE(dir.WriteString("S", "k", "v"));
 }
 

@@ -56,6 +56,19 @@ TEST_F(OptionFileTest, WritesGoToTheUserFileOnly) {
   EXPECT_EQ(TOptionFile("option.ini", program, user).ReadString("Global", "lan", ""), "kr");
 }
 
+TEST_F(OptionFileTest, AUserFileThatCouldNotBeReadIsLeftAlone) {
+  WriteBytes(program / "option.ini", "[Global]\r\nlan=cn\r\n");
+  std::filesystem::create_directories(user);
+  WriteBytes(user / "option.ini", "[Global]\r\nlan=kr\r\n");
+  std::filesystem::resize_file(user / "option.ini", (64u << 20) + 1);
+  TOptionFile opt("option.ini", program, user);
+  EXPECT_TRUE(opt.UserFileReadFailed());
+  EXPECT_EQ(opt.ReadString("Global", "lan", ""), "cn");  // the machine layer still answers
+  EXPECT_FALSE(opt.WriteString("Global", "lan", "en"));
+  EXPECT_FALSE(opt.WriteBool("DevFind", "advmode", true));
+  EXPECT_EQ(std::filesystem::file_size(user / "option.ini"), (64u << 20) + 1);
+}
+
 TEST_F(OptionFileTest, EmptyUserFolderMeansProgramFolder) {
   WriteBytes(program / "option.ini", "[Global]\r\nlan=cn\r\n");
   TOptionFile opt("option.ini", program, {});

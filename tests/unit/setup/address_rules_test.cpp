@@ -123,7 +123,8 @@ TEST(ReadSettings, Ports) {
       {"65536", "0", false, "edPort", 0, 0},  // would wrap to port 0
       {"99999", "0", false, "edPort", 0, 0},
       {"8a", "0", false, "edPort", 0, 0},
-      {"81.6", "", true, "", 82, 0},          // the spin value is rounded
+      {"81.6", "0", true, "", 82, 0},         // the spin value is rounded
+      {"80", "", false, "edDataPort", 0, 0},  // a cleared data port is no port either
       {" 65535 ", "65535", true, "", 65535, 65535},
       {"80", "70000", false, "edDataPort", 0, 0},
   };
@@ -147,9 +148,23 @@ TEST(ReadSettings, Ports) {
 TEST(ReadSettings, NoModeSelectedKeepsRecordsMode) {
   TDevInfo out = Dev(2);
   out.IPMode = 1;
-  TPanelSettings p{"n", "80", "", std::nullopt, "1.2.3.4", "255.0.0.0", "1.2.3.1"};
+  TPanelSettings p{"n", "80", "0", std::nullopt, "1.2.3.4", "255.0.0.0", "1.2.3.1"};
   ASSERT_TRUE(ReadSettings(p, out).Ok);
   EXPECT_EQ(out.IPMode, 1);
+}
+
+// A name shown decoded from the camera's code page and left alone goes back byte for byte.
+TEST(ReadSettings, KeptNameKeepsTheRecordsBytes) {
+  TDevInfo out = Dev(5);
+  out.Name = "\xbf\xcd\xcc\xfc ";  // GBK, with the blank the camera sent
+  TPanelSettings p{"\xe5\xae\xa2\xe5\x8e\x85", "80", "0", kModeStatic, "1.2.3.4", "255.0.0.0", "1.2.3.1"};
+  p.KeepName = true;
+  ASSERT_TRUE(ReadSettings(p, out).Ok);
+  EXPECT_EQ(out.Name, "\xbf\xcd\xcc\xfc ");
+  p.KeepName = false;  // edited: the text as typed, trimmed
+  p.Name = " New name ";
+  ASSERT_TRUE(ReadSettings(p, out).Ok);
+  EXPECT_EQ(out.Name, "New name");
 }
 
 TEST(ApplyRule, LastOctet) {
