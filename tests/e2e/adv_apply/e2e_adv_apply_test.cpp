@@ -5,10 +5,6 @@
 // the window's prompt hook; the entry goes away at once and comes back at the new address.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sched.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -20,16 +16,15 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <thread>
 
 #include "core/i18n/lang.h"
-#include "e2e/support/in_namespace.h"
 #include "net/cgi/device_series.h"
 #include "net/discovery/discovery_engine.h"
+#include "support/net_namespace.h"
+#include "support/sim_process.h"
 #include "ui/app/lang_message_box.h"
 #include "ui/dialogs/auth_input.h"
 #include "ui/setup/adv_main.h"
@@ -94,22 +89,6 @@ user = admin
 pwd = 123456
 )";
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-bool WaitFor(const std::function<bool()>& cond, int timeoutMs) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!cond()) {
-    if (Clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
-
 // Runs the window's event loop until cond() holds (a bound for the LAN, not a timing assumption).
 bool PumpUntil(const std::function<bool()>& cond, int timeoutMs) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -121,47 +100,18 @@ bool PumpUntil(const std::function<bool()>& cond, int timeoutMs) {
   return true;
 }
 
-class Camsim {
- public:
-  explicit Camsim(const fs::path& dir) : dir_(dir) {}
-  ~Camsim() { Stop(); }
-  bool Start() {
-    std::ofstream(dir_ / "cams.conf", std::ios::binary) << kCameras;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      const int out = ::open((dir_ / "camsim.out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      ::dup2(out, 1);
-      ::dup2(out, 2);
-      const std::string ns = Ns("cam");
-      ::execlp("ip", "ip", "netns", "exec", ns.c_str(), KESTROVA_CAMSIM_PATH, "--config",
-               (dir_ / "cams.conf").c_str(), "--iface", "eth0", "--log", (dir_ / "camsim.log").c_str(),
-               static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    return pid_ > 0 && WaitFor([&] { return ReadAll(dir_ / "camsim.out").find("camsim: ready") != std::string::npos; },
-                               10000);
-  }
-  void Stop() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    int st;
-    ::waitpid(pid_, &st, 0);
-    pid_ = -1;
-  }
-
- private:
-  fs::path dir_;
-  pid_t pid_ = -1;
-};
-
-using e2e::InNamespace;
+using testsupport::InNamespace;
+using testsupport::SimProcess;
 
 TEST(AdvApplyE2E, EveryFamilyTakesNewSettingsAndComesBackAtItsNewAddress) {
   std::string tmpl = (fs::temp_directory_path() / "kestrova-e2e-adv-XXXXXX").string();
   ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
   const fs::path dir = tmpl;
-  Camsim sim(dir);
-  ASSERT_TRUE(sim.Start()) << ReadAll(dir / "camsim.out");
+  SimProcess sim;
+  sim.Rewrite(kCameras);
+  ASSERT_TRUE(sim.StartCommand({"ip", "netns", "exec", Ns("cam"), testsupport::CamsimPath(), "--config",
+                                sim.ConfigPath(), "--iface", "eth0", "--log", sim.LogPath()}))
+      << sim.output;
 
   InNamespace pc(Ns("pc"));
   ASSERT_TRUE(pc.ok());
@@ -227,7 +177,7 @@ TEST(AdvApplyE2E, EveryFamilyTakesNewSettingsAndComesBackAtItsNewAddress) {
           return r >= 0 && list.DeviceAt(r).IP == c.newIp;
         },
         20000))
-        << ReadAll(dir / "camsim.log");
+        << sim.LogText();
     const TDevInfo& back = list.DeviceAt(list.FindItemByMAC(c.mac));
     EXPECT_EQ(back.NetMask, "255.255.255.0");
     EXPECT_EQ(back.Gateway, "192.168.0.1");
@@ -236,7 +186,7 @@ TEST(AdvApplyE2E, EveryFamilyTakesNewSettingsAndComesBackAtItsNewAddress) {
   w.FormClose();
   SetMessageBoxHook(nullptr);
   sim.Stop();
-  if (HasFailure()) std::fprintf(stderr, "simulator log:\n%s\n", ReadAll(dir / "camsim.log").c_str());
+  if (HasFailure()) std::fprintf(stderr, "simulator log:\n%s\n", sim.LogText().c_str());
   std::error_code ec;
   fs::remove_all(dir, ec);
 }

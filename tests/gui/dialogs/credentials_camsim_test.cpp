@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "integration/camsim/sim_process.h"
+#include "support/sim_process.h"
 #include "net/ctp/ctp_socket.h"
 #include "ui/dialogs/auth_input.h"
 
@@ -49,7 +49,7 @@ TEST(CredentialsAgainstSimulator, EveryFamilyAcceptsItsAccountAndRejectsAWrongPa
   static char* argv[] = {name, nullptr};
   QApplication app(argc, argv);
 
-  camsim_test::SimProcess sim;
+  testsupport::SimProcess sim;
   ASSERT_TRUE(sim.Start(kCameras, {"--tcp"})) << sim.output;
   struct Case {
     int family;

@@ -2,25 +2,14 @@
 // UDP family, answering by unicast to the engine's sockets.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <regex>
-#include <sstream>
-#include <thread>
+#include <string>
+#include <vector>
 
 #include "integration/discovery/fake_cameras.h"
+#include "support/sim_process.h"
 
 namespace kestrova {
 namespace {
-
-namespace fs = std::filesystem;
 
 const char* const kConfig = R"([porch]
 family = 2
@@ -74,65 +63,16 @@ ip = 192.168.0.105
 fault = oversized
 )";
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-class Simulator {
- public:
-  Simulator() {
-    std::string tmpl = (fs::temp_directory_path() / "kestrova-sim-XXXXXX").string();
-    if (::mkdtemp(tmpl.data())) dir_ = tmpl;
-    std::ofstream(dir_ / "cams.conf") << kConfig;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      const int out = ::open((dir_ / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      ::dup2(out, 1);
-      ::dup2(out, 2);
-      ::execl(KESTROVA_CAMSIM_PATH, KESTROVA_CAMSIM_PATH, "--config", (dir_ / "cams.conf").c_str(), "--bind",
-              "127.0.0.1", "--port", "f2=0", "--port", "f5=0", "--port", "f8=0", "--port", "f9=0", "--log",
-              (dir_ / "log").c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (ReadAll(dir_ / "out").find("camsim: ready") == std::string::npos &&
-           std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    const std::string out = ReadAll(dir_ / "out");
-    static const std::regex line(R"(camsim: udp (f\d) 127\.0\.0\.1:(\d+))");
-    for (std::sregex_iterator it(out.begin(), out.end(), line), end; it != end; ++it)
-      ports_[(*it)[1]] = uint16_t(std::stoi((*it)[2]));
-  }
-  ~Simulator() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      int st;
-      ::waitpid(pid_, &st, 0);
-    }
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
-  bool Ready() const { return ports_.size() == 4; }
-  uint16_t Port(const std::string& f) const { return ports_.at(f); }
-  std::string Output() const { return ReadAll(dir_ / "out"); }
-
- private:
-  fs::path dir_;
-  pid_t pid_ = -1;
-  std::map<std::string, uint16_t> ports_;
-};
+using testsupport::SimProcess;
 
 TEST(EngineWithSimulator, EveryFamilyIsFoundAndTheOversizedAnswerDropped) {
-  Simulator sim;
-  ASSERT_TRUE(sim.Ready()) << sim.Output();
+  SimProcess sim;
+  ASSERT_TRUE(sim.Start(kConfig)) << sim.output;
   DiscoveryConfig cfg = testing::LoopbackConfig();
-  cfg.family2Port = sim.Port("f2");
-  cfg.family5Port = sim.Port("f5");
-  cfg.family8Port = sim.Port("f8");
-  cfg.family9Port = sim.Port("f9");
+  cfg.family2Port = sim.Port(2);
+  cfg.family5Port = sim.Port(5);
+  cfg.family8Port = sim.Port(8);
+  cfg.family9Port = sim.Port(9);
   DiscoveryEngine engine(cfg);
   ASSERT_TRUE(engine.Start());
   engine.Tick();
