@@ -14,7 +14,7 @@ BUILD=${KESTROVA_BUILD_DIR:-build}
 [ -f "$BUILD/CTestTestfile.cmake" ] || { echo "stress-tests.sh: no tests in $BUILD (build first)" >&2; exit 2; }
 
 WORK=$(mktemp -d /tmp/kestrova-stress.XXXXXX)
-declare -A timeouts failures   # test name -> rounds it timed out / failed in
+declare -A timeouts=() failures=()  # test name -> rounds it timed out / failed in
 bad_rounds=0
 for round in $(seq "$ROUNDS"); do
   log=$WORK/round-$round.log

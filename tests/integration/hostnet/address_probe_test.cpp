@@ -74,25 +74,23 @@ TEST(AddressProbe, RefusesEverythingOutsideTheAdaptersSubnet) {
 // link is a veth pair with nothing behind it, so the requests cannot leave.
 TEST(AddressProbe, SilentAddressIsFree) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root for a private network namespace";
-  const int code = testsupport::RunInChild(
-      [] {
-        if (unshare(CLONE_NEWNET) != 0) return 77;
-        if (std::system("ip link set lo up && ip link add kvp0 type veth peer name kvp1 && "
-                        "ip addr add 10.77.0.1/24 dev kvp0 && ip link set kvp0 up && ip link set kvp1 up") != 0) {
-          return 77;
-        }
-        TNET_CARD card;
-        card.IfName = "kvp0";
-        card.IP = "10.77.0.1";
-        card.NetMask = "255.255.255.0";
-        TProbeResult free = AddressInUse(card, "10.77.0.2", 600);
-        TProbeResult freeUdp = AddressInUse(card, "10.77.0.3", 600, TProbeWay::Udp);
-        TProbeResult self = AddressInUse(card, "10.77.0.1", 600);
-        bool ok = free.State == TAddressState::Free && free.Mac.empty() && freeUdp.State == TAddressState::Free &&
-                  self.State == TAddressState::InUse;
-        return ok ? 0 : 1;
-      },
-      30000);
+  const int code = testsupport::RunInChild([] {
+    if (unshare(CLONE_NEWNET) != 0) return 77;
+    if (std::system("ip link set lo up && ip link add kvp0 type veth peer name kvp1 && "
+                    "ip addr add 10.77.0.1/24 dev kvp0 && ip link set kvp0 up && ip link set kvp1 up") != 0) {
+      return 77;
+    }
+    TNET_CARD card;
+    card.IfName = "kvp0";
+    card.IP = "10.77.0.1";
+    card.NetMask = "255.255.255.0";
+    TProbeResult free = AddressInUse(card, "10.77.0.2", 600);
+    TProbeResult freeUdp = AddressInUse(card, "10.77.0.3", 600, TProbeWay::Udp);
+    TProbeResult self = AddressInUse(card, "10.77.0.1", 600);
+    bool ok = free.State == TAddressState::Free && free.Mac.empty() && freeUdp.State == TAddressState::Free &&
+              self.State == TAddressState::InUse;
+    return ok ? 0 : 1;
+  }, 30000);
   if (code == 77) GTEST_SKIP() << "no private network namespace here";
   EXPECT_EQ(code, 0);
 }

@@ -243,41 +243,39 @@ TEST(VendorCheck, ReachabilityOfASlowServiceIsNoAnswer) {
 // the service hosts 127.0.0.1.
 TEST(VendorCheck, ByNameOnPort808) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root for private namespaces";
-  const int code = testsupport::RunInChild(
-      [] {
-        if (unshare(CLONE_NEWNET | CLONE_NEWNS) != 0) return 77;
-        if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return 77;
-        std::string hosts = (fs::temp_directory_path() / ("kv-hosts-" + std::to_string(getpid()))).string();
-        std::ofstream(hosts) << "127.0.0.1 localhost\n127.0.0.1 www.ddns.kestrova.test user.ddns.kestrova.test\n";
-        if (mount(hosts.c_str(), "/etc/hosts", nullptr, MS_BIND, nullptr) != 0) return 77;
-        if (std::system("ip link set lo up") != 0) return 77;
-        int failures = 0;
-        {
-          VendorSim sim(Config(""), 808);
-          if (sim.Port() != 808) return 3;
-          auto get = [](const std::string& url, int timeoutMs) { return Get(url, timeoutMs); };
-          struct Case {
-            const char* user;
-            const char* pwd;
-            const char* key;
-          };
-          for (const Case& c : {Case{"cam-online", "pw1", "IDS_CHECKNORM"}, Case{"cam-offline", "pw2", "IDS_NOREG"},
-                                Case{"cam-offline", "x", "IDS_ERRPWD"}, Case{"cam-gone", "pw3", "IDS_NOID"}}) {
-            OuterCheckResult r = CheckOuterAddress(std::string("http://") + c.user + ".ddns.kestrova.test", c.user, c.pwd, get);
-            if (r.messageKey != c.key) {
-              std::fprintf(stderr, "%s/%s: %s, wanted %s\n", c.user, c.pwd, r.messageKey.c_str(), c.key);
-              ++failures;
-            }
-          }
-          RegReply reg = ClassifyGetRemote(get(BuildGetRemoteUrl(deployment::kDdnsServiceHost, "cam-online"), 5000));
-          if (reg.status != RegStatus::Online || reg.publicAddress != "203.0.113.20:81") ++failures;
+  const int code = testsupport::RunInChild([] {
+    if (unshare(CLONE_NEWNET | CLONE_NEWNS) != 0) return 77;
+    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return 77;
+    std::string hosts = (fs::temp_directory_path() / ("kv-hosts-" + std::to_string(getpid()))).string();
+    std::ofstream(hosts) << "127.0.0.1 localhost\n127.0.0.1 www.ddns.kestrova.test user.ddns.kestrova.test\n";
+    if (mount(hosts.c_str(), "/etc/hosts", nullptr, MS_BIND, nullptr) != 0) return 77;
+    if (std::system("ip link set lo up") != 0) return 77;
+    int failures = 0;
+    {
+      VendorSim sim(Config(""), 808);
+      if (sim.Port() != 808) return 3;
+      auto get = [](const std::string& url, int timeoutMs) { return Get(url, timeoutMs); };
+      struct Case {
+        const char* user;
+        const char* pwd;
+        const char* key;
+      };
+      for (const Case& c : {Case{"cam-online", "pw1", "IDS_CHECKNORM"}, Case{"cam-offline", "pw2", "IDS_NOREG"},
+                            Case{"cam-offline", "x", "IDS_ERRPWD"}, Case{"cam-gone", "pw3", "IDS_NOID"}}) {
+        OuterCheckResult r = CheckOuterAddress(std::string("http://") + c.user + ".ddns.kestrova.test", c.user, c.pwd, get);
+        if (r.messageKey != c.key) {
+          std::fprintf(stderr, "%s/%s: %s, wanted %s\n", c.user, c.pwd, r.messageKey.c_str(), c.key);
+          ++failures;
         }
-        umount(hosts.c_str());
-        std::error_code ec;
-        fs::remove(hosts, ec);
-        return failures == 0 ? 0 : 1;
-      },
-      60000);
+      }
+      RegReply reg = ClassifyGetRemote(get(BuildGetRemoteUrl(deployment::kDdnsServiceHost, "cam-online"), 5000));
+      if (reg.status != RegStatus::Online || reg.publicAddress != "203.0.113.20:81") ++failures;
+    }
+    umount(hosts.c_str());
+    std::error_code ec;
+    fs::remove(hosts, ec);
+    return failures == 0 ? 0 : 1;
+  }, 60000);
   if (code == 77) GTEST_SKIP() << "no private namespaces here";
   EXPECT_EQ(code, 0);
 }
