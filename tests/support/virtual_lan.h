@@ -10,8 +10,8 @@ namespace kestrova::testsupport {
 class VirtualLan {
  public:
   // Bounds of one vlan.sh run and of the wait for the LAN's lock.
-  static constexpr int kScriptBoundMs = 60000;
-  static constexpr int kLockBoundMs = 60000;
+  static constexpr int kScriptBoundMs = 30000;
+  static constexpr int kLockBoundMs = 30000;
 
   // True when this process may build one (root, network namespaces).
   static bool Available();
