@@ -31,7 +31,9 @@ FakeCgiCamera::FakeCgiCamera() : web_(std::make_unique<sim::HttpListener>()) {
   port_ = web_->Listen("127.0.0.1", 0);
 }
 
-FakeCgiCamera::~FakeCgiCamera() = default;
+FakeCgiCamera::~FakeCgiCamera() {
+  web_.reset();  // stopped before the members its handler uses go
+}
 
 std::vector<std::string> FakeCgiCamera::Requests() {
   std::lock_guard<std::mutex> lock(mu_);
