@@ -51,7 +51,7 @@ macro(kestrova_add_subdirs)
   endforeach()
 endmacro()
 
-# kestrova_add_test(name SOURCES a.cpp b.cpp LIBS kestrova_core_x ... [LABELS l] [QT])
+# kestrova_add_test(name SOURCES a.cpp b.cpp LIBS kestrova_core_x ... [LABELS l] [TIMEOUT s] [QT])
 # A GoogleTest executable registered with CTest (each TEST is one CTest case).
 function(kestrova_add_test name)
   cmake_parse_arguments(T "QT;NO_DISCOVER" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
@@ -62,7 +62,8 @@ function(kestrova_add_test name)
   target_compile_definitions(${name} PRIVATE
     KESTROVA_SOURCE_DIR="${PROJECT_SOURCE_DIR}" KESTROVA_BINARY_DIR="${PROJECT_BINARY_DIR}")
   if(NOT T_TIMEOUT)
-    set(T_TIMEOUT 120)
+    # A hang costs a minute; the slowest case takes a few seconds even on a loaded machine.
+    set(T_TIMEOUT 60)
   endif()
   if(NOT T_LABELS)
     # An empty value would swallow the next property name.

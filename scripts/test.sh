@@ -12,4 +12,4 @@ BUILD=${KESTROVA_BUILD_DIR:-build}
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$BUILD" -j"$(nproc)"
 bash scripts/fuzz.sh "${KESTROVA_FUZZ_SECONDS:-15}"
-ctest --test-dir "$BUILD" --output-on-failure -j"$(nproc)" --timeout 600
+ctest --test-dir "$BUILD" --output-on-failure -j"$(nproc)" --timeout 60

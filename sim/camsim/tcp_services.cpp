@@ -14,6 +14,7 @@
 
 #include "cgi.h"
 #include "ctp.h"
+#include "http_listener.h"
 
 namespace kestrova::camsim {
 
@@ -28,32 +29,25 @@ class HttpService : public TcpService {
   ~HttpService() override { Stop(); }
 
   bool Start(const std::string& ip, int port) override {
-    svr_ = std::make_unique<httplib::Server>();
-    svr_->new_task_queue = [] { return new httplib::ThreadPool(4); };
-    svr_->set_payload_max_length(64u << 20);
-    svr_->set_read_timeout(5, 0);
-    svr_->set_keep_alive_max_count(100);
+    web_ = std::make_unique<sim::HttpListener>();
+    httplib::Server& svr = web_->server();
+    svr.new_task_queue = [] { return new httplib::ThreadPool(4); };
+    svr.set_payload_max_length(64u << 20);
+    svr.set_read_timeout(5, 0);
+    svr.set_keep_alive_max_count(100);
     auto handler = [this](const httplib::Request& req, httplib::Response& res) { Handle(req, res); };
-    svr_->Get(".*", handler);
-    svr_->Post(".*", handler);
+    svr.Get(".*", handler);
+    svr.Post(".*", handler);
     stopping_ = false;
-    if (port == 0) {
-      port_ = svr_->bind_to_any_port(ip);
-      if (port_ <= 0) return false;
-    } else {
-      if (!svr_->bind_to_port(ip, port)) return false;
-      port_ = port;
-    }
-    th_ = std::thread([this] { svr_->listen_after_bind(); });
-    return true;
+    port_ = web_->Listen(ip, port);
+    return port_ > 0;
   }
 
   void Stop() override {
-    if (!svr_) return;
-    stopping_ = true;
-    svr_->stop();
-    if (th_.joinable()) th_.join();
-    svr_.reset();
+    if (!web_) return;
+    stopping_ = true;  // ends the answers that hang
+    web_->Stop();
+    web_.reset();
   }
 
   int port() const override { return port_; }
@@ -96,8 +90,7 @@ class HttpService : public TcpService {
 
   const ServiceHooks& hooks_;
   std::string camera_, tag_;
-  std::unique_ptr<httplib::Server> svr_;
-  std::thread th_;
+  std::unique_ptr<sim::HttpListener> web_;
   std::atomic<bool> stopping_{false};
   int port_ = 0;
 };
@@ -139,7 +132,8 @@ class CtpService : public TcpService {
     if (th_.joinable()) th_.join();
     {
       std::lock_guard<std::mutex> lock(mu_);
-      for (auto& c : conns_) shutdown(c->fd, SHUT_RDWR);
+      for (auto& c : conns_)
+        if (c->fd >= 0) shutdown(c->fd, SHUT_RDWR);  // wakes a send() to a peer that reads nothing
     }
     for (auto& c : conns_)
       if (c->th.joinable()) c->th.join();
@@ -189,7 +183,12 @@ class CtpService : public TcpService {
       std::string peer = std::string(ip) + ":" + std::to_string(ntohs(from.sin_port));
       c->th = std::thread([this, raw, peer] {
         Serve(raw->fd, peer);
-        close(raw->fd);
+        {
+          // Closed under the lock: Stop() never shuts down a number another socket got since.
+          std::lock_guard<std::mutex> lock(mu_);
+          close(raw->fd);
+          raw->fd = -1;
+        }
         raw->done = true;
       });
       conns_.push_back(std::move(c));

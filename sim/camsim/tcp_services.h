@@ -13,10 +13,6 @@
 
 #include "config.h"
 
-namespace httplib {
-class Server;
-}
-
 namespace kestrova::camsim {
 
 enum class CameraEvent { Reboot, FactoryReset };

@@ -21,6 +21,7 @@
 #include <sstream>
 #include <thread>
 
+#include "http_listener.h"
 #include "vendor_state.h"
 
 namespace {
@@ -260,7 +261,16 @@ int main(int argc, char** argv) {
 
   if (svc.Config().fault == Fault::Down) return RunDown(svc, opt.port);
 
-  httplib::Server server;
+  // SIGTERM / SIGINT end the service (slow answers are cut short). Blocked before any thread
+  // starts, so that only the wait at the end takes them.
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+
+  kestrova::sim::HttpListener listener;
+  httplib::Server& server = listener.server();
   server.Get(R"(.*)", [&](const httplib::Request& req, httplib::Response& res) {
     ServiceConfig cfg = svc.Config();
     std::map<std::string, std::string> query;
@@ -277,31 +287,13 @@ int main(int argc, char** argv) {
     res.set_content(ans.body, "text/html");
   });
 
-  int port = opt.port;
-  if (port == 0) {
-    port = server.bind_to_any_port(opt.bind);
-    if (port <= 0) {
-      std::fprintf(stderr, "vendorsim: cannot listen on %s\n", opt.bind.c_str());
-      return 1;
-    }
-  } else if (!server.bind_to_port(opt.bind, port)) {
-    std::fprintf(stderr, "vendorsim: cannot listen on %s:%d\n", opt.bind.c_str(), port);
+  int port = listener.Listen(opt.bind, opt.port);
+  if (port < 0) {
+    if (opt.port == 0) std::fprintf(stderr, "vendorsim: cannot listen on %s\n", opt.bind.c_str());
+    else std::fprintf(stderr, "vendorsim: cannot listen on %s:%d\n", opt.bind.c_str(), opt.port);
     return 1;
   }
-
-  // SIGTERM / SIGINT end the service (slow answers are cut short).
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGTERM);
-  sigaddset(&set, SIGINT);
-  pthread_sigmask(SIG_BLOCK, &set, nullptr);
-  std::thread stopper([&] {
-    int sig = 0;
-    sigwait(&set, &sig);
-    svc.Stop();
-    server.stop();
-  });
-  stopper.detach();
+  listener.WaitRunning();  // "ready" once it accepts
 
   std::cout << "vendorsim: http " << opt.bind << ":" << port << std::endl;
   for (const auto& [id, a] : svc.Config().accounts) {
@@ -309,6 +301,9 @@ int main(int argc, char** argv) {
               << std::endl;
   }
   std::cout << "vendorsim: ready" << std::endl;
-  server.listen_after_bind();
+  int sig = 0;
+  sigwait(&set, &sig);
+  svc.Stop();
+  listener.Stop();
   return 0;
 }

@@ -7,10 +7,6 @@
 // (Find only) finds the simulator's family-4 cameras.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sched.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -22,17 +18,16 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 
 #include "core/i18n/lang.h"
-#include "e2e/support/in_namespace.h"
 #include "net/cgi/device_series.h"
 #include "net/discovery/discovery_engine.h"
+#include "support/net_namespace.h"
+#include "support/sim_process.h"
 #include "ui/app/lang_message_box.h"
 #include "ui/dialogs/auth_input.h"
 #include "ui/setup/adv_main.h"
@@ -97,22 +92,6 @@ user = admin
 pwd = 123456
 )";
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-bool WaitFor(const std::function<bool()>& cond, int timeoutMs) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!cond()) {
-    if (Clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
-
 // Runs the window's event loop until cond() holds (a bound for the LAN, not a timing assumption).
 bool PumpUntil(const std::function<bool()>& cond, int timeoutMs) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -124,40 +103,8 @@ bool PumpUntil(const std::function<bool()>& cond, int timeoutMs) {
   return true;
 }
 
-class Camsim {
- public:
-  explicit Camsim(const fs::path& dir) : dir_(dir) {}
-  ~Camsim() { Stop(); }
-  bool Start(const char* cameras = kCameras) {
-    std::ofstream(dir_ / "cams.conf", std::ios::binary) << cameras;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      const int out = ::open((dir_ / "camsim.out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      ::dup2(out, 1);
-      ::dup2(out, 2);
-      const std::string ns = Ns("cam");
-      ::execlp("ip", "ip", "netns", "exec", ns.c_str(), KESTROVA_CAMSIM_PATH, "--config",
-               (dir_ / "cams.conf").c_str(), "--iface", "eth0", "--log", (dir_ / "camsim.log").c_str(),
-               static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    return pid_ > 0 && WaitFor([&] { return ReadAll(dir_ / "camsim.out").find("camsim: ready") != std::string::npos; },
-                               10000);
-  }
-  void Stop() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    int st;
-    ::waitpid(pid_, &st, 0);
-    pid_ = -1;
-  }
-
- private:
-  fs::path dir_;
-  pid_t pid_ = -1;
-};
-
-using e2e::InNamespace;
+using testsupport::InNamespace;
+using testsupport::SimProcess;
 
 // One run of a window in the virtual LAN: a folder of its own, the simulator with the given
 // cameras in the camera namespace, this thread in the PC namespace, English texts, message
@@ -170,15 +117,17 @@ class LanRun {
   }
   ~LanRun() {
     SetMessageBoxHook(nullptr);
-    if (sim_) sim_->Stop();
+    sim_.Stop();
     if (::testing::Test::HasFailure()) std::fprintf(stderr, "simulator log:\n%s\n", Log().c_str());
     std::error_code ec;
     if (!dir_.empty()) fs::remove_all(dir_, ec);
   }
   std::string Start(const char* cameras) {
     if (dir_.empty()) return "no temporary folder";
-    sim_ = std::make_unique<Camsim>(dir_);
-    if (!sim_->Start(cameras)) return ReadAll(dir_ / "camsim.out");
+    sim_.Rewrite(cameras);
+    if (!sim_.StartCommand({"ip", "netns", "exec", Ns("cam"), testsupport::CamsimPath(), "--config", sim_.ConfigPath(),
+                            "--iface", "eth0", "--log", sim_.LogPath()}))
+      return sim_.output.empty() ? "the simulator did not start" : sim_.output;
     pc_ = std::make_unique<InNamespace>(Ns("pc"));
     if (!pc_->ok()) return "cannot enter " + Ns("pc");
     fs::create_directories(dir_ / "lang");
@@ -191,12 +140,12 @@ class LanRun {
     });
     return {};
   }
-  std::string Log() const { return ReadAll(dir_ / "camsim.log"); }
+  std::string Log() const { return sim_.LogText(); }
   std::vector<MessageBoxCall> boxes;
 
  private:
   fs::path dir_;
-  std::unique_ptr<Camsim> sim_;
+  SimProcess sim_;
   std::unique_ptr<InNamespace> pc_;
 };
 

@@ -25,7 +25,7 @@ fi
 # One user of the virtual LAN at a time: the LAN's own lock, held for the whole run; vlan.sh
 # takes the same lock through KV_LOCK_FD.
 exec 9>>"$("$VLAN" lockfile)"
-flock -w 600 9 || skip "virtual LAN lock busy"
+flock -w 60 9 || skip "virtual LAN lock busy"
 export KV_LOCK_FD=9
 "$VLAN" status >/dev/null 2>&1 && skip "virtual LAN already up (in use elsewhere)"
 

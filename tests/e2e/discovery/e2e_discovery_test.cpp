@@ -4,10 +4,7 @@
 // Ticks are driven by the test; between two ticks it waits until the round's answers are in.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sched.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -21,17 +18,16 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <map>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "core/i18n/lang.h"
-#include "e2e/support/in_namespace.h"
 #include "net/discovery/discovery_engine.h"
+#include "support/child_process.h"
+#include "support/net_namespace.h"
+#include "support/sim_process.h"
 #include "ui/setup/adv_main.h"
 
 namespace kestrova {
@@ -152,98 +148,16 @@ std::map<std::string, Expected> ExpectedCameras() {
   return m;
 }
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
+// The cameras with `garageExtra` added to the garage's section.
+std::string Cameras(const std::string& garageExtra) {
+  std::string text = kCameras;
+  text.replace(text.find("%GARAGE%"), 8, garageExtra);
+  return text;
 }
 
-// Polls until cond() holds (a bound for the LAN to deliver, not a timing assumption).
-bool WaitFor(const std::function<bool()>& cond, int timeoutMs) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!cond()) {
-    if (Clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
-
-// Runs argv, returns its standard output; *rc gets the exit status.
-std::string Capture(const std::vector<std::string>& argv, int* rc) {
-  int pipefd[2];
-  if (::pipe(pipefd) != 0) return {};
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(pipefd[1], 1);
-    ::close(pipefd[0]);
-    ::close(pipefd[1]);
-    std::vector<char*> a;
-    for (const auto& s : argv) a.push_back(const_cast<char*>(s.c_str()));
-    a.push_back(nullptr);
-    ::execvp(a[0], a.data());
-    _exit(127);
-  }
-  ::close(pipefd[1]);
-  std::string out;
-  char buf[4096];
-  ssize_t n;
-  while ((n = ::read(pipefd[0], buf, sizeof buf)) > 0) out.append(buf, size_t(n));
-  ::close(pipefd[0]);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  *rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return out;
-}
-
-// The simulator in kv-cam, with its own configuration file and log.
-class Camsim {
- public:
-  explicit Camsim(const fs::path& dir) : dir_(dir) {}
-  ~Camsim() { Stop(); }
-
-  void WriteConfig(const std::string& garageExtra) {
-    std::string text = kCameras;
-    text.replace(text.find("%GARAGE%"), 8, garageExtra);
-    std::ofstream(dir_ / "cams.conf", std::ios::binary) << text;
-  }
-  bool Start() {
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      const int out = ::open((dir_ / "camsim.out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      ::dup2(out, 1);
-      ::dup2(out, 2);
-      const std::string ns = Ns("cam");
-      ::execlp("ip", "ip", "netns", "exec", ns.c_str(), KESTROVA_CAMSIM_PATH, "--config",
-               (dir_ / "cams.conf").c_str(), "--iface", "eth0", "--log", (dir_ / "camsim.log").c_str(),
-               static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    return pid_ > 0 && WaitFor([&] { return ReadAll(dir_ / "camsim.out").find("camsim: ready") != std::string::npos; },
-                               10000);
-  }
-  // Re-reads the configuration and waits until the simulator says it did.
-  bool Reload() {
-    ++reloads_;
-    ::kill(pid_, SIGHUP);
-    const std::string done = "reload-done count=" + std::to_string(reloads_) + " ok=1";
-    return WaitFor([&] { return ReadAll(dir_ / "camsim.log").find(done) != std::string::npos; }, 10000);
-  }
-  void Stop() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    int st;
-    ::waitpid(pid_, &st, 0);
-    pid_ = -1;
-  }
-
- private:
-  fs::path dir_;
-  pid_t pid_ = -1;
-  int reloads_ = 0;
-};
-
-using e2e::InNamespace;
+using testsupport::InNamespace;
+using testsupport::SimProcess;
+using testsupport::WaitForLog;
 
 class DiscoveryE2E : public ::testing::Test {
  protected:
@@ -251,26 +165,35 @@ class DiscoveryE2E : public ::testing::Test {
     std::string tmpl = (fs::temp_directory_path() / "kestrova-e2e-XXXXXX").string();
     ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
     dir_ = tmpl;
-    sim_ = std::make_unique<Camsim>(dir_);
-    sim_->WriteConfig("");
-    ASSERT_TRUE(sim_->Start()) << ReadAll(dir_ / "camsim.out");
+    sim_.Rewrite(Cameras(""));
+    ASSERT_TRUE(sim_.StartCommand({"ip", "netns", "exec", Ns("cam"), testsupport::CamsimPath(), "--config",
+                                   sim_.ConfigPath(), "--iface", "eth0", "--log", sim_.LogPath()}))
+        << sim_.output;
   }
   void TearDown() override {
-    sim_.reset();
-    if (HasFailure()) std::fprintf(stderr, "simulator log:\n%s\n", ReadAll(dir_ / "camsim.log").c_str());
+    sim_.Stop();
+    if (HasFailure()) std::fprintf(stderr, "simulator log:\n%s\n", sim_.LogText().c_str());
     std::error_code ec;
     fs::remove_all(dir_, ec);
   }
+  // New cameras for the simulator: it re-reads them and the test waits until it says it did.
+  bool Reload(const std::string& garageExtra) {
+    sim_.Rewrite(Cameras(garageExtra));
+    sim_.Signal(SIGHUP);
+    return WaitForLog(sim_, "reload-done count=" + std::to_string(++reloads_) + " ok=1", 10000);
+  }
 
   fs::path dir_;
-  std::unique_ptr<Camsim> sim_;
+  SimProcess sim_;
+  int reloads_ = 0;
 };
 
 TEST_F(DiscoveryE2E, CommandLineListsEveryFamilyWithEveryFieldInAddressOrder) {
-  int rc = -1;
-  const std::string out =
-      Capture({"ip", "netns", "exec", Ns("pc"), KESTROVA_CLI_PATH, "discover", "--json", "--seconds", "3"}, &rc);
-  ASSERT_EQ(rc, 0);
+  const testsupport::CommandResult run = testsupport::RunCommand(
+      {"ip", "netns", "exec", Ns("pc"), KESTROVA_CLI_PATH, "discover", "--json", "--seconds", "3"}, 30000,
+      {.capture_stderr = false});
+  ASSERT_EQ(run.code, 0);
+  const std::string& out = run.output;
   QJsonParseError err{};
   const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(out), &err);
   ASSERT_EQ(err.error, QJsonParseError::NoError) << out;
@@ -347,8 +270,7 @@ TEST_F(DiscoveryE2E, CameraThatFallsSilentDisappearsTenTicksAfterItsLastAnswer) 
   ASSERT_TRUE(lan.TickAndCollect(kAllMacs));
   ASSERT_EQ(lan.engine.List().Count(), 4);
 
-  sim_->WriteConfig("fault = silent");
-  ASSERT_TRUE(sim_->Reload());
+  ASSERT_TRUE(Reload("fault = silent"));
   const int last = lan.lastSeen["00216B102030"];
   int goneAt = -1;
   for (int i = 0; i < 15 && goneAt < 0; ++i) {
@@ -359,8 +281,7 @@ TEST_F(DiscoveryE2E, CameraThatFallsSilentDisappearsTenTicksAfterItsLastAnswer) 
   EXPECT_EQ(lan.engine.List().Count(), 3);  // the others stay listed
 
   // Answering again brings it back as a new entry.
-  sim_->WriteConfig("");
-  ASSERT_TRUE(sim_->Reload());
+  ASSERT_TRUE(Reload(""));
   ASSERT_TRUE(lan.TickAndCollect(kAllMacs));
   EXPECT_EQ(lan.engine.List().Count(), 4);
 }
@@ -375,8 +296,7 @@ TEST_F(DiscoveryE2E, CameraThatMovesKeepsItsEntryAndIsResorted) {
   const DeviceItemId id = list.IdAt(list.FindItemByMAC("00216B102030"));
   EXPECT_EQ(lan.Ips(), (std::vector<std::string>{"192.168.0.102", "192.168.0.103", "192.168.0.104", "192.168.1.88"}));
 
-  sim_->WriteConfig("ip = 192.168.0.120");
-  ASSERT_TRUE(sim_->Reload());
+  ASSERT_TRUE(Reload("ip = 192.168.0.120"));
   ASSERT_TRUE(lan.TickAndCollect(kAllMacs));
   ASSERT_EQ(list.Count(), 4);
   const int row = list.FindItemByMAC("00216B102030");

@@ -17,7 +17,7 @@ export KV_PREFIX=${KV_PREFIX:-kvdisc}
 # Ours for the whole run (another copy of this test waits); vlan.sh takes the same lock
 # through KV_LOCK_FD.
 exec 9>>"$(bash "$VLAN" lockfile)"
-flock -w 600 9 || { echo "SKIP: virtual LAN $KV_PREFIX busy"; exit 77; }
+flock -w 60 9 || { echo "SKIP: virtual LAN $KV_PREFIX busy"; exit 77; }
 export KV_LOCK_FD=9
 trap 'bash "$VLAN" down >/dev/null 2>&1' EXIT
 bash "$VLAN" down >/dev/null 2>&1 || true

@@ -28,7 +28,7 @@ VENDOR_IP=${KV_VENDOR_ADDR%/*}
 # This LAN is ours for the whole run (another copy of this test waits); vlan.sh takes the same
 # lock through KV_LOCK_FD.
 exec 9>>"$("$VLAN" lockfile)"
-flock -w 600 9 || skip "virtual LAN $KV_PREFIX busy"
+flock -w 60 9 || skip "virtual LAN $KV_PREFIX busy"
 export KV_LOCK_FD=9
 
 WORK=$(mktemp -d /tmp/kestrova-e2e-vendor.XXXXXX)

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "integration/camsim/sim_process.h"
 #include "support/proxy_env.h"
+#include "support/sim_process.h"
 #include "net/ctp/ctp_socket.h"
 #include "ui/dialogs/auth_input.h"
 
@@ -51,7 +51,7 @@ TEST(CredentialsAgainstSimulator, EveryFamilyAcceptsItsAccountAndRejectsAWrongPa
   QApplication app(argc, argv);
   test::ClearProxyEnvironment();
 
-  camsim_test::SimProcess sim;
+  testsupport::SimProcess sim;
   ASSERT_TRUE(sim.Start(kCameras, {"--tcp"})) << sim.output;
   struct Case {
     int family;

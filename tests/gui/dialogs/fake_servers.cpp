@@ -6,12 +6,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <httplib.h>
+#include "http_listener.h"
 
 namespace kestrova::testing {
 
-FakeCgiCamera::FakeCgiCamera() : svr_(std::make_unique<httplib::Server>()) {
-  svr_->Get("/get_params.cgi", [this](const httplib::Request& req, httplib::Response& res) {
+FakeCgiCamera::FakeCgiCamera() : web_(std::make_unique<sim::HttpListener>()) {
+  web_->server().Get("/get_params.cgi", [this](const httplib::Request& req, httplib::Response& res) {
     std::string auth = req.get_header_value("Authorization");
     {
       std::lock_guard<std::mutex> lock(mu_);
@@ -28,14 +28,11 @@ FakeCgiCamera::FakeCgiCamera() : svr_(std::make_unique<httplib::Server>()) {
       res.set_content("Auth Failed", "text/plain");
     }
   });
-  port_ = svr_->bind_to_any_port("127.0.0.1");
-  thread_ = std::thread([this] { svr_->listen_after_bind(); });
-  while (!svr_->is_running()) std::this_thread::yield();
+  port_ = web_->Listen("127.0.0.1", 0);
 }
 
 FakeCgiCamera::~FakeCgiCamera() {
-  svr_->stop();
-  thread_.join();
+  web_.reset();  // stopped before the members its handler uses go
 }
 
 std::vector<std::string> FakeCgiCamera::Requests() {

@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-namespace httplib {
-class Server;
+namespace kestrova::sim {
+class HttpListener;
 }
 
 namespace kestrova::testing {
@@ -24,8 +24,7 @@ class FakeCgiCamera {
   std::vector<std::string> Requests();  // "target|authorization header"
 
  private:
-  std::unique_ptr<httplib::Server> svr_;
-  std::thread thread_;
+  std::unique_ptr<sim::HttpListener> web_;
   int port_ = 0;
   std::mutex mu_;
   std::vector<std::string> requests_;

@@ -7,7 +7,11 @@
 #include <sstream>
 #include <string>
 
-#include "sim_process.h"
+#include "support/pc_sockets.h"
+#include "support/sim_process.h"
+#include "support/tcp_client.h"
+
+namespace camsim_test = kestrova::testsupport;
 
 using camsim_test::ConnectRefused;
 using camsim_test::HttpExchange;
@@ -254,6 +258,16 @@ TEST_F(CamsimControl, RebootTakesTheCameraAwayAndBringsItBack) {
   auto again = HttpExchange(Web("f2cam"), "GET", "/get_params.cgi?user=admin&pwd=");
   EXPECT_TRUE(again.ok);
   EXPECT_NE(again.body.find("var "), std::string::npos);
+}
+
+// A web server the simulator stops right after it started (at the end of a restart, or at once
+// on SIGTERM) still ends: the simulator exits by itself, it is not killed.
+TEST_F(CamsimControl, EndsOnSigtermRightAfterItsServersStarted) {
+  EXPECT_EQ(sim.Stop(), 0) << sim.output;
+  ASSERT_TRUE(sim.Start(kCameras, {"--tcp"})) << sim.output;
+  ASSERT_TRUE(HttpExchange(Web("f2cam"), "GET", "/reboot.cgi?next_url=reboot.htm", "Authorization: Basic YWRtaW46\r\n").ok);
+  ASSERT_TRUE(WaitForLog(sim, "camera=f2cam up"));
+  EXPECT_EQ(sim.Stop(), 0) << sim.output;
 }
 
 // ---- CTP -----------------------------------------------------------------------------------

@@ -9,7 +9,10 @@
 #include <sstream>
 #include <string>
 
-#include "sim_process.h"
+#include "support/pc_sockets.h"
+#include "support/sim_process.h"
+
+namespace camsim_test = kestrova::testsupport;
 
 using camsim_test::Bytes;
 using camsim_test::Peer;

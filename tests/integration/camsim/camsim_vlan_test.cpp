@@ -3,144 +3,28 @@
 // exchange, the control servers at the cameras' addresses, and cameras taking new addresses.
 // Needs root and network namespaces; skipped otherwise. It builds a LAN of its own (its own
 // namespace prefix), so it can run next to other users of the virtual LAN.
-#include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sched.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
-#include <functional>
-#include <map>
 #include <string>
-#include <thread>
-#include <vector>
 
-#include "sim_process.h"
+#include "support/net_namespace.h"
+#include "support/pc_sockets.h"
+#include "support/sim_process.h"
+#include "support/tcp_client.h"
+#include "support/virtual_lan.h"
 
-using camsim_test::Bytes;
-using camsim_test::SimProcess;
-using camsim_test::WaitForLog;
+using kestrova::testsupport::Bytes;
+using kestrova::testsupport::Datagram;
+using kestrova::testsupport::HttpExchange;
+using kestrova::testsupport::PcSockets;
+using kestrova::testsupport::RunInNamespace;
+using kestrova::testsupport::SimProcess;
+using kestrova::testsupport::VirtualLan;
+using kestrova::testsupport::WaitForLog;
 
 namespace {
 
-const std::string kVlan = std::string(KESTROVA_SOURCE_DIR) + "/tools/vlan/vlan.sh";
 const std::string kLanConf = std::string(KESTROVA_SOURCE_DIR) + "/sim/camsim/examples/lan.conf";
-
-std::string Prefix() { return "kvc" + std::to_string(getpid() % 100000); }
-
-int Vlan(const std::string& args) {
-  std::string cmd = "KV_PREFIX=" + Prefix() + " " + kVlan + " " + args + " >/dev/null 2>&1";
-  return std::system(cmd.c_str());
-}
-
-// Runs fn on a thread that lives in the named namespace (sockets it makes belong there).
-void InNamespace(const std::string& ns, const std::function<void()>& fn) {
-  std::thread t([&] {
-    int fd = open(("/run/netns/" + ns).c_str(), O_RDONLY | O_CLOEXEC);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(setns(fd, CLONE_NEWNET), 0);
-    close(fd);
-    fn();
-  });
-  t.join();
-}
-
-struct Datagram {
-  Bytes bytes;
-  std::string from;  // ip
-  uint16_t local_port;
-};
-
-// The PC's side: broadcast-enabled sockets on the ports the assistant binds.
-class PcSockets {
- public:
-  explicit PcSockets(std::vector<uint16_t> ports) {
-    for (uint16_t p : ports) {
-      int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-      int one = 1;
-      setsockopt(s, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
-      sockaddr_in a{};
-      a.sin_family = AF_INET;
-      a.sin_port = htons(p);
-      EXPECT_EQ(bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0) << p;
-      socks_[p] = s;
-    }
-  }
-  ~PcSockets() {
-    for (auto& [p, s] : socks_) close(s);
-  }
-  void Broadcast(uint16_t from, uint16_t to, const Bytes& b) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(to);
-    a.sin_addr.s_addr = htonl(INADDR_BROADCAST);
-    sendto(socks_.at(from), b.data(), b.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  }
-  // Next datagram that `want` accepts (others, e.g. our own broadcasts, are skipped).
-  std::optional<Datagram> Next(const std::function<bool(const Datagram&)>& want, int timeout_ms = 3000) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    for (;;) {
-      int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(
-                         deadline - std::chrono::steady_clock::now()).count());
-      if (left <= 0) return std::nullopt;
-      std::vector<pollfd> fds;
-      std::vector<uint16_t> ports;
-      for (auto& [p, s] : socks_) {
-        fds.push_back({s, POLLIN, 0});
-        ports.push_back(p);
-      }
-      if (poll(fds.data(), fds.size(), left) <= 0) return std::nullopt;
-      for (size_t i = 0; i < fds.size(); ++i) {
-        if (!(fds[i].revents & POLLIN)) continue;
-        Datagram d;
-        d.bytes.resize(4096);
-        sockaddr_in from{};
-        socklen_t len = sizeof from;
-        ssize_t n = recvfrom(fds[i].fd, d.bytes.data(), d.bytes.size(), 0, reinterpret_cast<sockaddr*>(&from), &len);
-        if (n < 0) continue;
-        d.bytes.resize(size_t(n));
-        char ip[INET_ADDRSTRLEN];
-        inet_ntop(AF_INET, &from.sin_addr, ip, sizeof ip);
-        d.from = ip;
-        d.local_port = ports[i];
-        if (want(d)) return d;
-      }
-    }
-  }
-
- private:
-  std::map<uint16_t, int> socks_;
-};
-
-std::string Http(const std::string& ip, uint16_t port, const std::string& target) {
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(port);
-  inet_pton(AF_INET, ip.c_str(), &a.sin_addr);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-    close(fd);
-    return "";
-  }
-  std::string req = "GET " + target + " HTTP/1.1\r\nHost: " + ip + "\r\nConnection: close\r\n\r\n";
-  send(fd, req.data(), req.size(), MSG_NOSIGNAL);
-  std::string all;
-  char buf[4096];
-  for (;;) {
-    pollfd p{fd, POLLIN, 0};
-    if (poll(&p, 1, 5000) <= 0) break;
-    ssize_t n = recv(fd, buf, sizeof buf, 0);
-    if (n <= 0) break;
-    all.append(buf, size_t(n));
-  }
-  close(fd);
-  return all;
-}
 
 Bytes B(std::initializer_list<int> v) {
   Bytes b;
@@ -157,26 +41,20 @@ const std::string kF5Search = "SEARCH * CTP/1.0\r\nFrom:0.0.0.0\r\n\r\n";
 class CamsimVlan : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (geteuid() != 0 || std::system("ip netns list >/dev/null 2>&1") != 0)
-      GTEST_SKIP() << "needs root and network namespaces";
-    Vlan("down");
-    ASSERT_EQ(Vlan("up"), 0);
-    up_ = true;
-    ASSERT_TRUE(sim.StartCommand({"ip", "netns", "exec", Prefix() + "-cam", KESTROVA_CAMSIM_EXE, "--config",
-                                  kLanConf, "--iface", "eth0", "--log", sim.LogPath(), "--upload-dir",
+    if (!VirtualLan::Available()) GTEST_SKIP() << "needs root and network namespaces";
+    ASSERT_TRUE(lan.Up()) << lan.output;
+    ASSERT_TRUE(sim.StartCommand({"ip", "netns", "exec", lan.Ns("cam"), kestrova::testsupport::CamsimPath(),
+                                  "--config", kLanConf, "--iface", "eth0", "--log", sim.LogPath(), "--upload-dir",
                                   sim.UploadDir()}))
         << sim.output;
   }
-  void TearDown() override {
-    sim.Stop();
-    if (up_) Vlan("down");
-  }
+  void TearDown() override { sim.Stop(); }
+  VirtualLan lan{"", "kvc"};
   SimProcess sim;
-  bool up_ = false;
 };
 
 TEST_F(CamsimVlan, EveryFamilyIsFoundByBroadcastAndAnswersAtItsAddress) {
-  InNamespace(Prefix() + "-pc", [&] {
+  RunInNamespace(lan.Ns("pc"), [&] {
     PcSockets pc({10000, 7999, 6800, 3565});
     pc.Broadcast(10000, 10000, kF2Search);
     auto f2 = pc.Next([](const Datagram& d) { return d.local_port == 10000 && d.bytes.size() == 218; });
@@ -218,14 +96,14 @@ TEST_F(CamsimVlan, EveryFamilyIsFoundByBroadcastAndAnswersAtItsAddress) {
     EXPECT_EQ(f9->from, "192.168.0.104");
 
     // The control servers listen at the cameras' own addresses.
-    EXPECT_NE(Http("192.168.0.104", 80, "/get_params.cgi?user=admin&pwd=123456").find("var wifi_ssid="),
+    EXPECT_NE(HttpExchange("192.168.0.104", 80, "GET", "/get_params.cgi?user=admin&pwd=123456").body.find("var wifi_ssid="),
               std::string::npos);
-    EXPECT_NE(Http("192.168.0.103", 80, "/get_status.cgi").find("HTTP/1.1 200"), std::string::npos);
+    EXPECT_EQ(HttpExchange("192.168.0.103", 80, "GET", "/get_status.cgi").status, 200);
   });
 }
 
 TEST_F(CamsimVlan, CamerasTakeNewAddressesAndAnswerThere) {
-  InNamespace(Prefix() + "-pc", [&] {
+  RunInNamespace(lan.Ns("pc"), [&] {
     PcSockets pc({10000, 3565, 8600});
     // Family 9 settings packet: the camera accepts (0x8000) and moves to .150.
     Bytes set(324, 0);
@@ -249,7 +127,7 @@ TEST_F(CamsimVlan, CamerasTakeNewAddressesAndAnswerThere) {
     auto f9 = pc.Next([](const Datagram& d) { return d.local_port == 3565 && d.bytes.size() == 516; });
     ASSERT_TRUE(f9);
     EXPECT_EQ(f9->from, "192.168.0.150");
-    EXPECT_NE(Http("192.168.0.150", 80, "/get_status.cgi").find("HTTP/1.1 200"), std::string::npos);
+    EXPECT_EQ(HttpExchange("192.168.0.150", 80, "GET", "/get_status.cgi").status, 200);
 
     // Family 2 camera from the other subnet into the PC's.
     Bytes m(84, 0);

@@ -1,7 +1,6 @@
 // kestrova-cli set-ip and wifi-scan against fake cameras on 127.0.0.1 (every address and port
 // of the run points at loopback).
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <atomic>
 #include <cstdio>
@@ -10,6 +9,7 @@
 #include "fake_http.h"
 #include "unit/protocols/golden.h"
 #include "net/sockets/udp_socket.h"
+#include "support/child_process.h"
 
 namespace kestrova {
 namespace {
@@ -74,14 +74,10 @@ CliResult RunCli(const std::string& args, uint16_t camPort) {
   const std::string cmd = std::string(KESTROVA_BINARY_DIR) + "/src/cli/kestrova-cli " + args +
                           " --broadcast 127.0.0.1 --bind 127.0.0.1 --local-ports 0,0,0,0,0 --local-port-f9 0"
                           " --port-f2 " + p + " --port-f5 " + p + " --port-f8 " + p + " --port-f9 " + p + " 2>&1";
+  const testsupport::CommandResult run = testsupport::RunShell(cmd, 30000);  // stopped after 30 s
   CliResult r;
-  FILE* f = ::popen(cmd.c_str(), "r");
-  if (!f) return r;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) r.out.append(buf, n);
-  int st = ::pclose(f);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  r.status = run.code;
+  r.out = run.output;
   return r;
 }
 

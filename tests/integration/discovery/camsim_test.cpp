@@ -2,29 +2,18 @@
 // UDP family, answering by unicast to the engine's sockets.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <regex>
-#include <sstream>
-#include <thread>
+#include <string>
+#include <vector>
 
 #include "integration/ctp_http/fake_http.h"
 #include "integration/discovery/fake_cameras.h"
+#include "support/child_process.h"
 #include "support/proxy_env.h"
+#include "support/sim_process.h"
 
 namespace kestrova {
 namespace {
-
-namespace fs = std::filesystem;
 
 const char* const kConfig = R"([porch]
 family = 2
@@ -78,64 +67,25 @@ ip = 192.168.0.105
 fault = oversized
 )";
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
+// The simulator on loopback with the given cameras, and the engine's configuration for its ports.
 class Simulator {
  public:
-  explicit Simulator(const std::string& config = kConfig) {
-    std::string tmpl = (fs::temp_directory_path() / "kestrova-sim-XXXXXX").string();
-    if (::mkdtemp(tmpl.data())) dir_ = tmpl;
-    std::ofstream(dir_ / "cams.conf") << config;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      const int out = ::open((dir_ / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      ::dup2(out, 1);
-      ::dup2(out, 2);
-      ::execl(KESTROVA_CAMSIM_PATH, KESTROVA_CAMSIM_PATH, "--config", (dir_ / "cams.conf").c_str(), "--bind",
-              "127.0.0.1", "--port", "f2=0", "--port", "f5=0", "--port", "f8=0", "--port", "f9=0", "--log",
-              (dir_ / "log").c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (ReadAll(dir_ / "out").find("camsim: ready") == std::string::npos &&
-           std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    const std::string out = ReadAll(dir_ / "out");
-    static const std::regex line(R"(camsim: udp (f\d) 127\.0\.0\.1:(\d+))");
-    for (std::sregex_iterator it(out.begin(), out.end(), line), end; it != end; ++it)
-      ports_[(*it)[1]] = uint16_t(std::stoi((*it)[2]));
-  }
-  ~Simulator() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      int st;
-      ::waitpid(pid_, &st, 0);
-    }
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
-  bool Ready() const { return ports_.size() == 4; }
-  // The engine's configuration for this simulator's ports.
+  explicit Simulator(const std::string& config = kConfig) { ready_ = sim_.Start(config); }
+  bool Ready() const { return ready_; }
   DiscoveryConfig EngineConfig() const {
     DiscoveryConfig cfg = testing::LoopbackConfig();
-    cfg.family2Port = Port("f2");
-    cfg.family5Port = Port("f5");
-    cfg.family8Port = Port("f8");
-    cfg.family9Port = Port("f9");
+    cfg.family2Port = sim_.Port(2);
+    cfg.family5Port = sim_.Port(5);
+    cfg.family8Port = sim_.Port(8);
+    cfg.family9Port = sim_.Port(9);
     return cfg;
   }
-  uint16_t Port(const std::string& f) const { return ports_.at(f); }
-  std::string Output() const { return ReadAll(dir_ / "out"); }
+  uint16_t Port(int family) const { return sim_.Port(family); }
+  const std::string& Output() const { return sim_.output; }
 
  private:
-  fs::path dir_;
-  pid_t pid_ = -1;
-  std::map<std::string, uint16_t> ports_;
+  testsupport::SimProcess sim_;
+  bool ready_ = false;
 };
 
 TEST(EngineWithSimulator, EveryFamilyIsFoundAndTheOversizedAnswerDropped) {
@@ -237,12 +187,11 @@ TEST(EngineWithSimulator, CamerasReportingSomethingElseThanAnAddressAreNotListed
   auto scan = [&](const std::string& mac) {
     const std::string cmd = std::string(KESTROVA_CLI_PATH) + " wifi-scan --mac " + mac +
                             " --seconds 1 --broadcast 127.0.0.1 --bind 127.0.0.1 --local-ports 0,0,0,0,0"
-                            " --local-port-f9 0 --port-uicam 9 --port-sq610 9 --port-f2 " + std::to_string(sim.Port("f2")) +
-                            " --port-f5 " + std::to_string(sim.Port("f5")) + " --port-f8 " +
-                            std::to_string(sim.Port("f8")) + " --port-f9 " + std::to_string(sim.Port("f9")) +
+                            " --local-port-f9 0 --port-uicam 9 --port-sq610 9 --port-f2 " + std::to_string(sim.Port(2)) +
+                            " --port-f5 " + std::to_string(sim.Port(5)) + " --port-f8 " +
+                            std::to_string(sim.Port(8)) + " --port-f9 " + std::to_string(sim.Port(9)) +
                             " >/dev/null 2>&1";
-    const int st = std::system(cmd.c_str());
-    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return testsupport::RunShell(cmd, 30000).code;
   };
   EXPECT_EQ(scan("00:1A:2B:00:00:01"), 0);
   const std::size_t asked = web.Requests().size();

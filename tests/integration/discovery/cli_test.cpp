@@ -1,11 +1,11 @@
 // kestrova-cli discover against in-test cameras on loopback, and its JSON text escaping.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 #include "cli/json.h"
 #include "integration/discovery/fake_cameras.h"
+#include "support/child_process.h"
 
 namespace kestrova {
 namespace {
@@ -32,16 +32,11 @@ TEST(CliJson, StringsAreEscapedAndStrayBytesKeepTheirValue) {
   for (const auto& c : cases) EXPECT_EQ(cli::JsonString(c.in), c.out) << c.out;
 }
 
+// The command's standard output (its standard error stays the test's own); stopped after 30 s.
 std::string RunCommand(const std::string& cmd, int* rc) {
-  std::string out;
-  FILE* p = ::popen(cmd.c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  const int status = ::pclose(p);
-  *rc = WEXITSTATUS(status);
-  return out;
+  const testsupport::CommandResult r = testsupport::RunShell(cmd, 30000, {.capture_stderr = false});
+  *rc = r.code;
+  return r.output;
 }
 
 TEST(CliDiscover, JsonListsTheCamerasInAddressOrderWithEveryField) {

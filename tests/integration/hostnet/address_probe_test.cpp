@@ -3,12 +3,13 @@
 #include "net/hostnet/address_probe.h"
 
 #include <sched.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+
+#include "support/child_process.h"
 
 namespace kestrova {
 namespace {
@@ -73,13 +74,11 @@ TEST(AddressProbe, RefusesEverythingOutsideTheAdaptersSubnet) {
 // link is a veth pair with nothing behind it, so the requests cannot leave.
 TEST(AddressProbe, SilentAddressIsFree) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root for a private network namespace";
-  pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    if (unshare(CLONE_NEWNET) != 0) _exit(77);
+  const int code = testsupport::RunInChild([] {
+    if (unshare(CLONE_NEWNET) != 0) return 77;
     if (std::system("ip link set lo up && ip link add kvp0 type veth peer name kvp1 && "
                     "ip addr add 10.77.0.1/24 dev kvp0 && ip link set kvp0 up && ip link set kvp1 up") != 0) {
-      _exit(77);
+      return 77;
     }
     TNET_CARD card;
     card.IfName = "kvp0";
@@ -90,13 +89,10 @@ TEST(AddressProbe, SilentAddressIsFree) {
     TProbeResult self = AddressInUse(card, "10.77.0.1", 600);
     bool ok = free.State == TAddressState::Free && free.Mac.empty() && freeUdp.State == TAddressState::Free &&
               self.State == TAddressState::InUse;
-    _exit(ok ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status));
-  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no private network namespace here";
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+    return ok ? 0 : 1;
+  }, 30000);
+  if (code == 77) GTEST_SKIP() << "no private network namespace here";
+  EXPECT_EQ(code, 0);
 }
 
 }  // namespace

@@ -9,19 +9,12 @@
 #include <regex>
 #include <sstream>
 
+#include "support/child_process.h"
+
 namespace kestrova {
 namespace {
 
-std::string Run(const char* cmd) {
-  std::string out;
-  FILE* p = popen(cmd, "r");
-  if (!p) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof(buf), p)) > 0) out.append(buf, n);
-  pclose(p);
-  return out;
-}
+std::string Run(const char* cmd) { return testsupport::RunShell(cmd, 10000, {.capture_stderr = false}).output; }
 
 struct IpLine {
   std::string dev, ip, prefix;

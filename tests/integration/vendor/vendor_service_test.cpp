@@ -1,26 +1,23 @@
 // The advanced window's outer-address check and the reachability request against the
 // emulated DDNS service, all on loopback. Requests are written for port 808 of the service's
 // host name, as the application sends them; the test's GET sends them to the emulator's port.
-#include <fcntl.h>
-#include <poll.h>
 #include <sched.h>
 #include <sys/mount.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "core/config/deployment.h"
 #include "core/remote/outer_check.h"
 #include "core/remote/vendor_service.h"
+#include "http_listener.h"
+#include "support/child_process.h"
+#include "support/deadline.h"
 #include "support/proxy_env.h"
 
 #ifdef KV_HAVE_TTOOLS
@@ -78,41 +75,17 @@ class VendorSim {
     dir_ = fs::temp_directory_path() / ("kv-vendor-" + std::to_string(getpid()) + "-" + std::to_string(counter_++));
     fs::create_directories(dir_);
     std::ofstream(dir_ / "vendor.conf") << config;
-    int out[2];
-    if (pipe(out) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(out[1], 1);
-      close(out[0]);
-      close(out[1]);
-      std::string cfg = (dir_ / "vendor.conf").string(), log = (dir_ / "vendor.log").string();
-      std::string portText = std::to_string(port);
-      execl(KV_VENDORSIM, KV_VENDORSIM, "--config", cfg.c_str(), "--bind", "127.0.0.1", "--port", portText.c_str(),
-            "--log", log.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
+    std::string cfg = (dir_ / "vendor.conf").string(), log = (dir_ / "vendor.log").string();
+    if (!child_.Spawn({KV_VENDORSIM, "--config", cfg, "--bind", "127.0.0.1", "--port", std::to_string(port), "--log", log},
+                      {.capture_stderr = false}))
+      return;
+    testsupport::Deadline deadline(10000);
+    for (std::string line; child_.ReadLine(line, deadline.left_ms()) && line != "vendorsim: ready";) {
+      if (line.rfind("vendorsim: http 127.0.0.1:", 0) == 0) port_ = std::atoi(line.c_str() + 26);
     }
-    close(out[1]);
-    std::string text;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (text.find("vendorsim: ready") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
-      pollfd p{out[0], POLLIN, 0};
-      if (poll(&p, 1, 200) <= 0) continue;
-      char buf[512];
-      ssize_t n = read(out[0], buf, sizeof(buf));
-      if (n <= 0) break;
-      text.append(buf, static_cast<size_t>(n));
-    }
-    outFd_ = out[0];
-    size_t at = text.find("vendorsim: http 127.0.0.1:");
-    if (at != std::string::npos) port_ = std::atoi(text.c_str() + at + 26);
   }
   ~VendorSim() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      int st = 0;
-      waitpid(pid_, &st, 0);
-    }
-    if (outFd_ >= 0) close(outFd_);
+    child_.Stop();
     std::error_code ec;
     fs::remove_all(dir_, ec);
   }
@@ -125,8 +98,7 @@ class VendorSim {
  private:
   static inline int counter_ = 0;
   fs::path dir_;
-  pid_t pid_ = -1;
-  int outFd_ = -1;
+  testsupport::ChildProcess child_;
   int port_ = 0;
 };
 
@@ -222,21 +194,14 @@ class OemServer {
  public:
   explicit OemServer(bool serve) {
     if (serve) {
-      svr_.Get("/oem.txt", [](const httplib::Request&, httplib::Response& res) { res.set_content("OEM", "text/plain"); });
+      web_.server().Get("/oem.txt", [](const httplib::Request&, httplib::Response& res) { res.set_content("OEM", "text/plain"); });
     }
-    port_ = svr_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { svr_.listen_after_bind(); });
-    while (!svr_.is_running()) std::this_thread::yield();
-  }
-  ~OemServer() {
-    svr_.stop();
-    thread_.join();
+    port_ = web_.Listen("127.0.0.1", 0);
   }
   int Port() const { return port_; }
 
  private:
-  httplib::Server svr_;
-  std::thread thread_;
+  sim::HttpListener web_;
   int port_ = 0;
 };
 
@@ -280,19 +245,17 @@ TEST(VendorCheck, ReachabilityOfASlowServiceIsNoAnswer) {
 // the service hosts 127.0.0.1.
 TEST(VendorCheck, ByNameOnPort808) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root for private namespaces";
-  pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    if (unshare(CLONE_NEWNET | CLONE_NEWNS) != 0) _exit(77);
-    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) _exit(77);
+  const int code = testsupport::RunInChild([] {
+    if (unshare(CLONE_NEWNET | CLONE_NEWNS) != 0) return 77;
+    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return 77;
     std::string hosts = (fs::temp_directory_path() / ("kv-hosts-" + std::to_string(getpid()))).string();
     std::ofstream(hosts) << "127.0.0.1 localhost\n127.0.0.1 www.ddns.kestrova.test user.ddns.kestrova.test\n";
-    if (mount(hosts.c_str(), "/etc/hosts", nullptr, MS_BIND, nullptr) != 0) _exit(77);
-    if (std::system("ip link set lo up") != 0) _exit(77);
+    if (mount(hosts.c_str(), "/etc/hosts", nullptr, MS_BIND, nullptr) != 0) return 77;
+    if (std::system("ip link set lo up") != 0) return 77;
     int failures = 0;
     {
       VendorSim sim(Config(""), 808);
-      if (sim.Port() != 808) _exit(3);
+      if (sim.Port() != 808) return 3;
       auto get = [](const std::string& url, int timeoutMs) { return Get(url, timeoutMs); };
       struct Case {
         const char* user;
@@ -313,13 +276,10 @@ TEST(VendorCheck, ByNameOnPort808) {
     umount(hosts.c_str());
     std::error_code ec;
     fs::remove(hosts, ec);
-    _exit(failures == 0 ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status));
-  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no private namespaces here";
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+    return failures == 0 ? 0 : 1;
+  }, 60000);
+  if (code == 77) GTEST_SKIP() << "no private namespaces here";
+  EXPECT_EQ(code, 0);
 }
 #endif
 
