@@ -261,7 +261,7 @@ TEST_F(T517Test, NoRequestToACameraWithoutADottedQuadAddress) {
   EXPECT_EQ(w->SSID, "");  // as after a failed request
   EXPECT_EQ(s.SetWiFiParams("admin", "pw"), 0);
   EXPECT_EQ(s.GetFactoryParams("admin", "pw", false)->Status, 6);
-  EXPECT_EQ(s.SetDDNS("admin", "pw"), 2);
+  EXPECT_EQ(s.SetDDNS("admin", "pw"), kSetDdnsNoRecord);  // no factory record was read
   EXPECT_FALSE(s.SetDefault("admin", "pw"));
   EXPECT_FALSE(s.SetFactoryParams("admin", "pw", "", d, d));
   TDevInfo params;

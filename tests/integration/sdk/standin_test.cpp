@@ -11,7 +11,8 @@
 #include <thread>
 
 #include "integration/discovery/fake_cameras.h"
-#include "integration/camsim/sim_process.h"
+#include "support/child_process.h"
+#include "support/sim_process.h"
 #include "net/discovery/discovery_engine.h"
 #include "integration/sdk/sdk_samples.h"
 #include "net/sdk/find_hisi.h"
@@ -198,7 +199,7 @@ ip = 192.168.0.102
 )";
 
 TEST(StandinSdk, FindListsTheSimulatedCamerasAndConfigurationMovesOne) {
-  camsim_test::SimProcess sim;
+  testsupport::SimProcess sim;
   ASSERT_TRUE(sim.Start(kCameras)) << sim.output;
   SdkServer server(sim.Port(4));
   DiscoveryConfig cfg = testing::LoopbackConfig();
@@ -232,19 +233,15 @@ TEST(StandinSdk, FindListsTheSimulatedCamerasAndConfigurationMovesOne) {
   EXPECT_EQ(list.FindDevByMAC("00408c5a6b7c")->AuxAddr, "relay.example.net");  // handed back, kept
 }
 
+// Standard output of a command line (bounded), and its exit code in *rc.
 std::string RunCommand(const std::string& cmd, int* rc) {
-  std::string out;
-  FILE* p = ::popen(cmd.c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  *rc = WEXITSTATUS(::pclose(p));
-  return out;
+  const testsupport::CommandResult r = testsupport::RunShell(cmd, 30000, {.capture_stderr = false});
+  *rc = r.code;
+  return r.output;
 }
 
 TEST(StandinSdk, CommandLineListsAndConfiguresFamilyFourThroughTheLibraryBesideIt) {
-  camsim_test::SimProcess sim;
+  testsupport::SimProcess sim;
   ASSERT_TRUE(sim.Start(kCameras)) << sim.output;
   // The loopback options of every command; the family-5 camera answers on its port.
   const std::string engineOptions = " --broadcast 127.0.0.1 --bind 127.0.0.1 --local-ports 0,0,0,0,0 --local-port-f9 0"
