@@ -80,4 +80,10 @@ bool TakeEngineOption(const std::string& name, const char* value, DiscoveryConfi
   return false;
 }
 
+void UseEngineAddresses(const DiscoveryConfig& cfg, T517NetConfig& series) {
+  series.BindAddress = cfg.bindAddress;
+  series.BroadcastAddress = cfg.broadcastAddress;
+  series.DestPort = cfg.family9Port;
+}
+
 }  // namespace kestrova::cli

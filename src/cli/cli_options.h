@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "net/cgi/device_series.h"
 #include "net/discovery/discovery_engine.h"
 
 namespace kestrova::cli {
@@ -20,5 +21,9 @@ std::string Printable(const std::string& s);
 bool IsEngineOption(const std::string& name);
 // Stores the option's value into the engine configuration; false when the value is bad.
 bool TakeEngineOption(const std::string& name, const char* value, DiscoveryConfig& cfg);
+
+// The family-9 settings packet goes where the engine's requests go: its bind address, its
+// broadcast address and its family-9 camera port (loopback test runs).
+void UseEngineAddresses(const DiscoveryConfig& cfg, T517NetConfig& series);
 
 }  // namespace kestrova::cli
