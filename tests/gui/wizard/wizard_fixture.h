@@ -23,6 +23,7 @@
 #include "ui/discovery/esy_dev_list.h"
 #include "ui/setup/adv_main.h"
 #include "ui/setup/esy_set_ip.h"
+#include "ui/skin/controls.h"
 
 namespace kestrova::testing {
 
