@@ -74,9 +74,8 @@ TfrmEsy_SetIP::TfrmEsy_SetIP(QWidget* parent) : TWizardStepPage(parent, "TfrmEsy
   lblChecking->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   lblChecking->setWordWrap(true);
   {
-    QPalette p = lblChecking->palette();
-    p.setColor(QPalette::WindowText, QColor(0xc0, 0x1c, 0x1c));
-    lblChecking->setPalette(p);
+    // The theme colours every label; the progress and failure line stays red.
+    lblChecking->setStyleSheet(QStringLiteral("color: #c01c1c;"));
     QFont f = lblChecking->font();
     f.setPointSize(10);
     lblChecking->setFont(f);
@@ -157,9 +156,7 @@ void TfrmEsy_SetIP::showEvent(QShowEvent* e) {
   lblChecking->clear();
   Image1->show();
   lblChecking->show();
-  QPalette p = lblOK->palette();
-  p.setColor(QPalette::WindowText, Qt::black);
-  lblOK->setPalette(p);
+  lblOK->setStyleSheet(QStringLiteral("color: #000000;"));
   Timer2->start(ScaledMs(100));
 }
 
@@ -291,9 +288,7 @@ void TfrmEsy_SetIP::CheckDone(TCheckDevThread& thread) {
   lblChecking->hide();
   Image1->hide();
   lblOK->setText(Message("IDS_CANVISIT"));
-  QPalette p = lblOK->palette();
-  p.setColor(QPalette::WindowText, Qt::black);
-  lblOK->setPalette(p);
+  lblOK->setStyleSheet(QStringLiteral("color: #000000;"));
   lblOK->show();
   edLanUrl->setText(Q(DeviceLanUrl(*dev)));
   edLanUrl->home(false);

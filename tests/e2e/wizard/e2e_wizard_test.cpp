@@ -25,7 +25,8 @@ namespace kestrova {
 namespace {
 
 using e2e::Camsim;
-using e2e::fs::path;
+namespace fs = std::filesystem;
+using fs::path;
 
 struct Case {
   int family;

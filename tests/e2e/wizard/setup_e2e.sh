@@ -50,6 +50,9 @@ bash "$VLAN" pc ip route replace default via 192.168.0.1 dev eth0 onlink &&
 # start_sim NAME: the simulator with $WORK/NAME.conf
 start_sim() {
   stop_sim
+  # The PC forgets the cameras of earlier cases: a neighbour entry left behind would make an
+  # address this case's camera moves to look taken.
+  bash "$VLAN" pc ip neigh flush dev eth0 >/dev/null 2>&1
   : >"$WORK/camsim.out"
   bash "$VLAN" cam "$SIM" --config "$WORK/$1.conf" --iface eth0 --log "$WORK/camsim.log" \
     --pidfile "$WORK/camsim.pid" >"$WORK/camsim.out" 2>&1 &

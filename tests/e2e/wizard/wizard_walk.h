@@ -30,6 +30,7 @@
 #include "ui/i18n/apply_strings.h"
 #include "ui/setup/adv_main.h"
 #include "ui/setup/esy_set_ip.h"
+#include "ui/skin/controls.h"
 
 namespace kestrova::e2e {
 
