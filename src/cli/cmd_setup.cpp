@@ -103,66 +103,16 @@ std::string Reason(const TSetIpResult& r, int family) {
 }  // namespace
 
 int CmdSetup(int argc, char** argv) {
-  std::string mac, user, password;
-  bool haveUser = false, havePassword = false, json = false;
-  long seconds = 3;
-  DiscoveryConfig cfg;
-  T517NetConfig netCfg;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
-    auto value = [&](std::string& target) {
-      if (!next) {
-        std::fprintf(stderr, "kestrova-cli setup: %s needs a value\n", a.c_str());
-        return false;
-      }
-      target = argv[++i];
-      return true;
-    };
-    auto bad = [&]() {
-      std::fprintf(stderr, "kestrova-cli setup: bad value for %s: '%s'\n", a.c_str(), argv[i]);
-      return 2;
-    };
-    std::string v;
-    if (a == "--help" || a == "-h") {
-      SetupUsage(stdout);
-      return 0;
-    } else if (a == "--mac") {
-      if (!value(mac)) return 2;
-    } else if (a == "--user") {
-      if (!value(user)) return 2;
-      haveUser = true;
-    } else if (a == "--password") {
-      if (!value(password)) return 2;
-      havePassword = true;
-    } else if (a == "--seconds") {
-      if (!value(v)) return 2;
-      if (!cli::ParseLong(v.c_str(), 1, 3600, seconds)) return bad();
-    } else if (a == "--json") {
-      json = true;
-    }
-    // Options for loopback test runs, not in the help (as for set-ip).
-    else if (a == "--local-port-f9set") {
-      if (!value(v)) return 2;
-      if (!cli::ParsePort(v.c_str(), netCfg.LocalPort)) return bad();
-    } else if (cli::IsEngineOption(a)) {
-      if (!value(v)) return 2;
-      if (!cli::TakeEngineOption(a, v.c_str(), cfg)) return bad();
-    } else {
-      std::fprintf(stderr, "kestrova-cli setup: unknown option '%s'\n", a.c_str());
-      SetupUsage(stderr);
-      return 2;
-    }
-  }
-  if (mac.empty()) {
-    std::fprintf(stderr, "kestrova-cli setup: --mac is required\n");
-    SetupUsage(stderr);
-    return 2;
-  }
+  cli::CameraOptions opt;
+  if (auto end = cli::ParseCameraOptions("setup", argc, argv, SetupUsage, opt)) return *end;
+  const std::string& mac = opt.mac;
+  const bool json = opt.json;
+  const DiscoveryConfig& cfg = opt.engine;
+  T517NetConfig netCfg = opt.series;
 
   DiscoveryEngine engine(cfg);
   engine.Start();  // a socket that cannot be bound stays inactive; its family's send then fails
-  const std::optional<TDevInfo> found = DiscoverByMac(engine, mac, static_cast<int>(seconds));
+  const std::optional<TDevInfo> found = DiscoverByMac(engine, mac, static_cast<int>(opt.seconds));
   if (!found) {
     std::fprintf(stderr, "kestrova-cli setup: no camera with MAC %s answered\n", mac.c_str());
     engine.Stop();
@@ -183,8 +133,8 @@ int CmdSetup(int argc, char** argv) {
   }
 
   const TWizardSelection chosen = SelectCamera(dev, 0);
-  if (!haveUser) user = chosen.CameraUser;
-  if (!havePassword) password = chosen.CameraPassword;
+  const std::string user = opt.haveUser ? opt.user : chosen.CameraUser;
+  const std::string password = opt.havePassword ? opt.password : chosen.CameraPassword;
 
   cli::UseEngineAddresses(cfg, netCfg);
   TT517Series series(netCfg);
