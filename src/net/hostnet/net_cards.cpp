@@ -208,10 +208,6 @@ void FreeNetCards(std::vector<TNET_CARD>& list) {
   list.shrink_to_fit();
 }
 
-}  // namespace kestrova
-
-namespace kestrova {
-
 std::string LocalAddressToward(const std::string& ip) {
   sockaddr_in to{};
   to.sin_family = AF_INET;
