@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
 # The demo: sets up a fresh Debian 12 machine, builds, brings up the virtual LAN with one
-# simulated camera of every family and opens the assistant in advanced mode inside it.
+# simulated camera of every family, opens the assistant in advanced mode inside it, then walks
+# the easy mode for the camera that lies in another subnet.
 #
 #   bash scripts/demo.sh          (as root: the virtual LAN is made of network namespaces)
 #
 # With a display the window opens and the demo ends when it is closed. Without one ($DISPLAY
 # empty) the assistant runs under Xvfb, a picture of the advanced window listing the cameras
-# is saved to out/demo-advanced.png, and the cameras found are printed. The virtual LAN is
-# torn down at the end in every case.
+# is saved to out/demo-advanced.png, and the cameras found are printed. Then the easy mode runs
+# offscreen for the family-2 camera at 192.168.1.88: pictures of the device selection
+# (out/demo-wizard-devlist.png) and of the finished address step, with the camera moved into
+# the PC's subnet (out/demo-wizard-setip.png); its waits are scaled by KESTROVA_TIME_SCALE. The
+# virtual LAN is torn down at the end in every case.
 #
 # Environment: KESTROVA_BUILD_DIR (default build), KESTROVA_DEMO_OUT (default out),
-# KESTROVA_DEMO_WAIT (seconds before the picture, default 6).
+# KESTROVA_DEMO_WAIT (seconds before the picture, default 6), KESTROVA_TIME_SCALE (the easy
+# mode's waits, default 0.1 here).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
@@ -26,10 +31,11 @@ BUILD=${KESTROVA_BUILD_DIR:-build}
 OUT=${KESTROVA_DEMO_OUT:-out}
 WAIT=${KESTROVA_DEMO_WAIT:-6}
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$BUILD" -j"$(nproc)" --target kestrova kestrova-cli kestrova-camsim kestrova-vendorsim
+cmake --build "$BUILD" -j"$(nproc)" --target kestrova kestrova-cli kestrova-camsim kestrova-vendorsim kestrova_wizard_demo
 
 APP=$ROOT/$BUILD/src/ui/kestrova
 CLI=$ROOT/$BUILD/src/cli/kestrova-cli
+WIZARD=$ROOT/$BUILD/tests/e2e/wizard/kestrova_wizard_demo
 SIM=$ROOT/$BUILD/sim/camsim/kestrova-camsim
 VENDOR=$ROOT/$BUILD/sim/vendor/kestrova-vendorsim
 VENDOR_CONF=$ROOT/sim/vendor/examples/vendor.conf
@@ -103,6 +109,16 @@ else
   bash "$VLAN" pc env "${APP_ENV[@]}" XDG_RUNTIME_DIR="$RUN/runtime" \
     DISPLAY="$DISPLAY" XAUTHORITY="$XAUTH" QT_QPA_PLATFORM=xcb "$APP" || true
 fi
+
+echo "== easy mode: the wizard moves the camera at 192.168.1.88 into the PC's subnet"
+# The PC of a home LAN has a default gateway, which the camera is given; the camera's old subnet
+# and the vendor's stay on the link.
+bash "$VLAN" pc ip route replace default via 192.168.0.1 dev eth0 onlink
+bash "$VLAN" pc ip route replace 192.168.1.0/24 dev eth0
+bash "$VLAN" pc ip route replace 203.0.113.0/24 dev eth0
+bash "$VLAN" pc env "${APP_ENV[@]}" XDG_RUNTIME_DIR="$RUN/runtime" QT_QPA_PLATFORM=offscreen \
+  KESTROVA_TIME_SCALE="${KESTROVA_TIME_SCALE:-0.1}" timeout 300 "$WIZARD" --family 2 --out "$OUT" ||
+  { echo "demo.sh: the easy mode did not finish" >&2; exit 1; }
 
 echo "== cameras found from the PC side (kestrova-cli discover)"
 bash "$VLAN" pc "$CLI" discover --seconds 3

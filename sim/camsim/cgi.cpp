@@ -233,6 +233,13 @@ std::optional<std::pair<std::string, std::string>> DecodeBasic(const std::string
 }
 
 CgiAnswer HandleCgi(CameraConfig& cam, const CgiRequest& req) {
+  // A hanging web server takes the connection and never answers, whatever is asked.
+  if (cam.Has(Fault::Hang)) {
+    CgiAnswer a;
+    a.hang = true;
+    a.note = "hang";
+    return a;
+  }
   const char fam = char('0' + cam.family);
   const Endpoint* ep = nullptr;
   for (const auto& e : kEndpoints)
@@ -248,24 +255,12 @@ CgiAnswer HandleCgi(CameraConfig& cam, const CgiRequest& req) {
     if (req.path == "/oem.txt") {
       // The small text file the vendor's service fetches to see whether the camera can be
       // reached from outside; no login, but a broken web server cannot serve it either.
-      if (cam.Has(Fault::Hang)) {
-        CgiAnswer a;
-        a.hang = true;
-        a.note = "hang";
-        return a;
-      }
       if (cam.Has(Fault::HttpError)) return ErrorPage(500, "Internal Server Error");
       CgiAnswer a;
       a.body = cam.Setting("oem_text", "oem=" + cam.name) + "\r\n";
       return a;
     }
     return ErrorPage(404, "Not Found");
-  }
-  if (cam.Has(Fault::Hang)) {
-    CgiAnswer a;
-    a.hang = true;
-    a.note = "hang";
-    return a;
   }
   if (cam.Has(Fault::HttpError)) return ErrorPage(500, "Internal Server Error");
 

@@ -79,4 +79,66 @@ bool TakeEngineOption(const std::string& name, const char* value, DiscoveryConfi
   return false;
 }
 
+void UseEngineAddresses(const DiscoveryConfig& cfg, T517NetConfig& series) {
+  series.BindAddress = cfg.bindAddress;
+  series.BroadcastAddress = cfg.broadcastAddress;
+  series.DestPort = cfg.family9Port;
+}
+
+std::optional<int> ParseCameraOptions(const char* command, int argc, char** argv, void (*usage)(FILE*),
+                                      CameraOptions& o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
+    auto value = [&](std::string& target) {
+      if (!next) {
+        std::fprintf(stderr, "kestrova-cli %s: %s needs a value\n", command, a.c_str());
+        return false;
+      }
+      target = argv[++i];
+      return true;
+    };
+    auto bad = [&]() {
+      std::fprintf(stderr, "kestrova-cli %s: bad value for %s: '%s'\n", command, a.c_str(), argv[i]);
+      return 2;
+    };
+    std::string v;
+    if (a == "--help" || a == "-h") {
+      usage(stdout);
+      return 0;
+    } else if (a == "--mac") {
+      if (!value(o.mac)) return 2;
+    } else if (a == "--user") {
+      if (!value(o.user)) return 2;
+      o.haveUser = true;
+    } else if (a == "--password") {
+      if (!value(o.password)) return 2;
+      o.havePassword = true;
+    } else if (a == "--json") {
+      o.json = true;
+    } else if (a == "--seconds") {
+      if (!value(v)) return 2;
+      if (!ParseLong(v.c_str(), 1, 3600, o.seconds)) return bad();
+    }
+    // Options for loopback test runs, not in the help.
+    else if (a == "--local-port-f9set") {
+      if (!value(v)) return 2;
+      if (!ParsePort(v.c_str(), o.series.LocalPort)) return bad();
+    } else if (IsEngineOption(a)) {
+      if (!value(v)) return 2;
+      if (!TakeEngineOption(a, v.c_str(), o.engine)) return bad();
+    } else {
+      std::fprintf(stderr, "kestrova-cli %s: unknown option '%s'\n", command, a.c_str());
+      usage(stderr);
+      return 2;
+    }
+  }
+  if (o.mac.empty()) {
+    std::fprintf(stderr, "kestrova-cli %s: --mac is required\n", command);
+    usage(stderr);
+    return 2;
+  }
+  return std::nullopt;
+}
+
 }  // namespace kestrova::cli

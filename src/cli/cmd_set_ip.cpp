@@ -210,9 +210,7 @@ int CmdSetIp(int argc, char** argv) {
       return 2;
   }
 
-  netCfg.BindAddress = cfg.bindAddress;
-  netCfg.BroadcastAddress = cfg.broadcastAddress;
-  netCfg.DestPort = cfg.family9Port;
+  cli::UseEngineAddresses(cfg, netCfg);
   TT517Series series(netCfg);
   SettingsTransport transport = EngineTransport(engine);
   transport.Series = &series;

@@ -41,58 +41,13 @@ struct Row {
 }  // namespace
 
 int CmdWifiScan(int argc, char** argv) {
-  std::string mac, user, password;
-  bool haveUser = false, havePassword = false, json = false;
-  long seconds = 3;
-  DiscoveryConfig cfg;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
-    auto value = [&](std::string& target) {
-      if (!next) {
-        std::fprintf(stderr, "kestrova-cli wifi-scan: %s needs a value\n", a.c_str());
-        return false;
-      }
-      target = argv[++i];
-      return true;
-    };
-    auto bad = [&]() {
-      std::fprintf(stderr, "kestrova-cli wifi-scan: bad value for %s: '%s'\n", a.c_str(), argv[i]);
-      return 2;
-    };
-    std::string v;
-    if (a == "--help" || a == "-h") {
-      WifiScanUsage(stdout);
-      return 0;
-    } else if (a == "--mac") {
-      if (!value(mac)) return 2;
-    } else if (a == "--user") {
-      if (!value(user)) return 2;
-      haveUser = true;
-    } else if (a == "--password") {
-      if (!value(password)) return 2;
-      havePassword = true;
-    } else if (a == "--json") {
-      json = true;
-    } else if (a == "--seconds") {
-      if (!value(v)) return 2;
-      if (!cli::ParseLong(v.c_str(), 1, 3600, seconds)) return bad();
-    }
-    // Options for loopback test runs, not in the help (the same as discover's).
-    else if (cli::IsEngineOption(a)) {
-      if (!value(v)) return 2;
-      if (!cli::TakeEngineOption(a, v.c_str(), cfg)) return bad();
-    } else {
-      std::fprintf(stderr, "kestrova-cli wifi-scan: unknown option '%s'\n", a.c_str());
-      WifiScanUsage(stderr);
-      return 2;
-    }
-  }
-  if (mac.empty()) {
-    std::fprintf(stderr, "kestrova-cli wifi-scan: --mac is required\n");
-    WifiScanUsage(stderr);
-    return 2;
-  }
+  cli::CameraOptions opt;
+  if (auto end = cli::ParseCameraOptions("wifi-scan", argc, argv, WifiScanUsage, opt)) return *end;
+  const std::string& mac = opt.mac;
+  std::string user = opt.user, password = opt.password;
+  const bool haveUser = opt.haveUser, havePassword = opt.havePassword, json = opt.json;
+  const long seconds = opt.seconds;
+  const DiscoveryConfig& cfg = opt.engine;
 
   std::optional<TDevInfo> found;
   {

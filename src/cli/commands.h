@@ -7,5 +7,6 @@ namespace kestrova {
 int CmdDiscover(int argc, char** argv);
 int CmdSetIp(int argc, char** argv);
 int CmdWifiScan(int argc, char** argv);
+int CmdSetup(int argc, char** argv);
 
 }  // namespace kestrova

@@ -68,6 +68,17 @@ class JsonObject {
     text_ += std::to_string(value);
     return *this;
   }
+  JsonObject& Bool(std::string_view key, bool value) {
+    Key(key);
+    text_ += value ? "true" : "false";
+    return *this;
+  }
+  // A value that is JSON already (a nested object).
+  JsonObject& Raw(std::string_view key, std::string_view json) {
+    Key(key);
+    text_ += json;
+    return *this;
+  }
   std::string Done() const { return text_ + "}"; }
 
  private:

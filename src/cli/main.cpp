@@ -17,6 +17,7 @@ const Command kCommands[] = {
     {"discover", kestrova::CmdDiscover, "discover [--seconds N] [--json]   list the cameras on the LAN"},
     {"set-ip", kestrova::CmdSetIp, "set-ip ...                         give a camera new network settings"},
     {"wifi-scan", kestrova::CmdWifiScan, "wifi-scan ...                      list the wireless networks a camera sees"},
+    {"setup", kestrova::CmdSetup, "setup --mac MAC ...                give a camera a working address in this PC's subnet"},
 };
 
 void Usage(FILE* out) {

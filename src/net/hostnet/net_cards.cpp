@@ -208,4 +208,26 @@ void FreeNetCards(std::vector<TNET_CARD>& list) {
   list.shrink_to_fit();
 }
 
+std::string LocalAddressToward(const std::string& ip) {
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(9);
+  if (ParseIPv4(ip) == std::nullopt || ::inet_pton(AF_INET, ip.c_str(), &to.sin_addr) != 1) return {};
+  const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return {};
+  std::string out;
+  // connect() on a datagram socket only fixes the peer: the kernel picks the route and the
+  // source address, and nothing is sent.
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) {
+    sockaddr_in local{};
+    socklen_t len = sizeof local;
+    char text[INET_ADDRSTRLEN] = {};
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &len) == 0 &&
+        ::inet_ntop(AF_INET, &local.sin_addr, text, sizeof text) && local.sin_addr.s_addr != 0)
+      out = text;
+  }
+  ::close(fd);
+  return out;
+}
+
 }  // namespace kestrova

@@ -2,6 +2,7 @@
 // reports them. Loopback is not listed. Read once by the advanced window.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "core/hostnet/net_card.h"
@@ -20,6 +21,10 @@ namespace kestrova {
 //  - Desc: the interface name; ConnName: the interface's alias when one is set, else its name.
 // A system call that fails leaves its fields empty; nothing is reported.
 void GetNetCards(std::vector<TNET_CARD>& list);
+
+// The local address the system would send to ip from (its routing decision), or "" when ip is
+// not dotted decimal or there is no route. Asks the kernel only: no packet leaves the machine.
+std::string LocalAddressToward(const std::string& ip);
 
 // Destroys every record and empties the list.
 void FreeNetCards(std::vector<TNET_CARD>& list);

@@ -7,22 +7,36 @@
 
 namespace kestrova {
 
+void EngineRunner::RunFor(int ms) {
+  using Clock = std::chrono::steady_clock;
+  const auto end = Clock::now() + std::chrono::milliseconds(ms < 0 ? 0 : ms);
+  for (;;) {
+    const auto now = Clock::now();
+    if (!nextTick_ || now >= *nextTick_) {
+      engine_.Tick();
+      nextTick_ = (nextTick_ ? *nextTick_ : now) + std::chrono::seconds(1);
+      if (*nextTick_ < now) nextTick_ = now + std::chrono::seconds(1);  // fell behind: no burst
+    }
+    if (now >= end) return;
+    const auto until = std::min(end, *nextTick_);
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count();
+    engine_.WaitAndProcess(static_cast<int>(std::max<long long>(left, 1)));
+  }
+}
+
 std::optional<TDevInfo> DiscoverByMac(DiscoveryEngine& engine, const std::string& mac, int seconds) {
   using Clock = std::chrono::steady_clock;
   auto found = [&]() -> std::optional<TDevInfo> {
     if (const TDevInfo* d = engine.List().FindDevByMAC(mac)) return *d;
     return std::nullopt;
   };
-  const auto t0 = Clock::now();
-  for (int tick = 0; tick < seconds; ++tick) {
-    engine.Tick();
-    const auto next = t0 + std::chrono::seconds(tick + 1);
-    for (;;) {
-      if (auto d = found()) return d;
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now()).count();
-      if (left <= 0) break;
-      engine.WaitAndProcess(static_cast<int>(std::min<long long>(left, 100)));
-    }
+  EngineRunner runner(engine);
+  const auto end = Clock::now() + std::chrono::seconds(seconds);
+  for (;;) {
+    if (auto d = found()) return d;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+    if (left <= 0) break;
+    runner.RunFor(static_cast<int>(std::min<long long>(left, 100)));
   }
   engine.FinishSearches(2000);
   return found();

@@ -2,6 +2,7 @@
 // that go out from the discovery engine's own sockets.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -11,6 +12,20 @@
 namespace kestrova {
 
 class DiscoveryEngine;
+
+// Keeps a started engine running where no window does (the command line): a search round
+// (Tick) every 1000 ms of real time, the discovery rhythm, which is never scaled, and every
+// datagram handled as it arrives.
+class EngineRunner {
+ public:
+  explicit EngineRunner(DiscoveryEngine& engine) : engine_(engine) {}
+  // Runs the engine for ms of real time; the first call starts with a round at once.
+  void RunFor(int ms);
+
+ private:
+  DiscoveryEngine& engine_;
+  std::optional<std::chrono::steady_clock::time_point> nextTick_;
+};
 
 // Runs search rounds once a second (the engine must be started) until a camera whose MAC text
 // equals mac exactly is listed, or `seconds` have passed; then the record, or nullopt.

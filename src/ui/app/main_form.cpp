@@ -19,8 +19,10 @@
 #include "ui/app/single_instance.h"
 #include "ui/app/static_steps.h"
 #include "ui/app/stub_pages.h"
+#include "ui/discovery/esy_dev_list.h"
 #include "ui/i18n/apply_strings.h"
 #include "ui/setup/adv_main.h"
+#include "ui/setup/esy_set_ip.h"
 #include "ui/skin/controls.h"
 #include "ui/skin/skin.h"
 

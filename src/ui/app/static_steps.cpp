@@ -17,10 +17,9 @@ constexpr int kLightsIntervalMs = 500;
 
 }  // namespace
 
-TStaticStepPage::TStaticStepPage(QWidget* parent, const char* windowName, const char* caption,
-                                 const char* prevClass, const char* nextClass, const char* wiringPicture,
+TStaticStepPage::TStaticStepPage(QWidget* parent, const char* className, const char* wiringPicture,
                                  const char* lightsPrefix)
-    : TWizardStepPage(parent, windowName, caption, prevClass, nextClass),
+    : TWizardStepPage(parent, className),
       lightsPrefix_(QString::fromLatin1(lightsPrefix)) {
   Label2 = new QLabel(this);
   Label2->setObjectName(QStringLiteral("Label2"));
@@ -99,8 +98,7 @@ void TStaticStepPage::hideEvent(QHideEvent* e) {
 }
 
 TfrmLinkSource::TfrmLinkSource(QWidget* parent)
-    : TStaticStepPage(parent, "frmLinkSource", "Step 1: To connect power supply", "TfrmSel_Mode", "TfrmEsy_Line",
-                      ":/images/power_wiring.svg", "power_lights") {
+    : TStaticStepPage(parent, "TfrmLinkSource", ":/images/power_wiring.svg", "power_lights") {
   Label2->setText(QStringLiteral("According to the connection IP Camera:"));
   lblIPcam1 = Caption("lblIPcam1", "IP Camera", 26, 146, 130);
   Label3 = Caption("Label3", "Power interface", 110, 146, 140);
@@ -119,8 +117,7 @@ TfrmLinkSource::TfrmLinkSource(QWidget* parent)
 void TfrmLinkSource::Label4Click() { ShowQInfo(LangText(LoadStr("IDS_LINKSOURCE"))); }
 
 TfrmEsy_Line::TfrmEsy_Line(QWidget* parent)
-    : TStaticStepPage(parent, "frmEsy_Line", "Step 2: Connect the cable", "TfrmLinkSource", "TfrmEsy_DevList",
-                      ":/images/cable_wiring.svg", "jack_lights") {
+    : TStaticStepPage(parent, "TfrmEsy_Line", ":/images/cable_wiring.svg", "jack_lights") {
   Label2->setText(QStringLiteral("Connect Ethernet Cables as shown in the figure below:"));
   lblIPcam1 = Caption("lblIPcam1", "IP camera", 31, 124, 130);
   lblRouter1 = Caption("lblRouter1", "Router", 135, 172, 130);

@@ -2,7 +2,7 @@
 // a wiring picture with captions, the indicator lights, an explanation and a help link.
 #pragma once
 
-#include "ui/app/stub_pages.h"
+#include "ui/app/wizard_step_page.h"
 
 class QLabel;
 class QTimer;
@@ -16,8 +16,7 @@ class TClickLabel;
 class TStaticStepPage : public TWizardStepPage {
   Q_OBJECT
  public:
-  TStaticStepPage(QWidget* parent, const char* windowName, const char* caption, const char* prevClass,
-                  const char* nextClass, const char* wiringPicture, const char* lightsPrefix);
+  TStaticStepPage(QWidget* parent, const char* className, const char* wiringPicture, const char* lightsPrefix);
 
   QLabel* Label2 = nullptr;   // heading
   TTePanel* Panel3 = nullptr;  // wiring picture with its captions

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "net/platform/scaled_clock.h"
 #include "ui/app/lang_message_box.h"
 #include "ui/dialogs/dialog_placement.h"
 #include "ui/i18n/apply_strings.h"
@@ -17,17 +18,9 @@ TCameraLookup& GlobalLookup() {
   static TCameraLookup lookup;
   return lookup;
 }
-double g_scale = 1.0;
-
-int Scaled(int ms) {
-  int v = static_cast<int>(ms * g_scale);
-  return v < 1 ? 1 : v;
-}
-
 }  // namespace
 
 void SetCountdownLookup(TCameraLookup lookup) { GlobalLookup() = std::move(lookup); }
-void SetCountdownTimeScale(double scale) { g_scale = scale > 0 ? scale : 1.0; }
 
 TfrmCountdown::TfrmCountdown(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("frmCountdown"));
@@ -63,12 +56,12 @@ TfrmCountdown::TfrmCountdown(QWidget* parent) : QDialog(parent) {
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
   Timer1->setTimerType(Qt::PreciseTimer);
-  Timer1->setInterval(Scaled(1000));
+  Timer1->setInterval(ScaledMs(1000));
   connect(Timer1, &QTimer::timeout, this, &TfrmCountdown::Timer1Timer);
   Timer2 = new QTimer(this);
   Timer2->setObjectName(QStringLiteral("Timer2"));
   Timer2->setTimerType(Qt::PreciseTimer);
-  Timer2->setInterval(Scaled(100));
+  Timer2->setInterval(ScaledMs(100));
   connect(Timer2, &QTimer::timeout, this, &TfrmCountdown::Timer2Timer);
 
   ApplyStrings(this);

@@ -1,5 +1,7 @@
 // The restart countdown: waits for a camera to come back into the device list after it was
-// told to restart, counting the seconds down, with an optional blinking hint.
+// told to restart, counting the seconds down, with an optional blinking hint. Both timers run
+// on the scaled clock (KESTROVA_TIME_SCALE, net/platform/scaled_clock.h); counting stays in
+// whole "seconds" of the dialog, so every rule holds whatever the scale.
 #pragma once
 
 #include <functional>
@@ -18,9 +20,6 @@ using TCameraLookup = std::function<bool(const std::string& mac, const std::stri
 
 // The lookup every countdown uses (the advanced window installs its device list's lookup).
 void SetCountdownLookup(TCameraLookup lookup);
-// Scales both timers' intervals (tests: 0.01 makes a minute last 0.6 s). Counting stays in
-// whole "seconds" of the dialog, so every rule holds whatever the scale.
-void SetCountdownTimeScale(double scale);
 
 class TfrmCountdown : public QDialog {
   Q_OBJECT

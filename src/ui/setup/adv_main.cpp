@@ -399,6 +399,17 @@ const TNET_CARD* TfrmAdv_Main::SelectedCard() const {
   return at >= 0 && size_t(at) < cards_.size() ? &cards_[size_t(at)] : nullptr;
 }
 
+std::string TfrmAdv_Main::PcAddress() const { return Trimmed(edCurIP->text()); }
+std::string TfrmAdv_Main::PcGateway() const { return Trimmed(edCurGate->text()); }
+std::string TfrmAdv_Main::PcMask() const { return Trimmed(edCurSubmask->text()); }
+
+TProbeResult TfrmAdv_Main::ProbeAddress(const std::string& ip, int timeoutMs) {
+  const TNET_CARD* card = SelectedCard();
+  if (!card) return {};
+  WaitCursor wait;
+  return addressProbe_ ? addressProbe_(*card, ip, timeoutMs) : AddressInUse(*card, ip, timeoutMs);
+}
+
 IDeviceSeries& TfrmAdv_Main::Series() const { return series_ ? *series_ : DeviceSeries(); }
 
 void TfrmAdv_Main::cmbCardsChange() {
@@ -732,13 +743,7 @@ void TfrmAdv_Main::btnFillClick() {
   }
   if (p.NeedsProbe) {
     // Nobody else may already answer at the address the camera is about to get.
-    const TNET_CARD* card = SelectedCard();
-    TProbeResult probe;
-    if (card) {
-      WaitCursor wait;
-      probe = addressProbe_ ? addressProbe_(*card, p.Setting.IP, kAutoSettingProbeTimeoutMs)
-                            : AddressInUse(*card, p.Setting.IP, kAutoSettingProbeTimeoutMs);
-    }
+    const TProbeResult probe = ProbeAddress(p.Setting.IP, kAutoSettingProbeTimeoutMs);
     const std::string verdict = AutoSettingProbeVerdict(p.Setting, &current, probe);
     if (!verdict.empty()) {
       LangBoxWithArg(verdict, p.Setting.IP, "IDS_INFORMATION", MB_ICONINFORMATION);
@@ -834,6 +839,11 @@ void TfrmAdv_Main::FormClose() {
     engine_->SetOnMerged({});
   }
   if (lblDevNum) UpdateDevCount();
+}
+
+TfrmAdv_Main* AdvancedWindow() {
+  TfrmMain* m = MainForm();
+  return m ? qobject_cast<TfrmAdv_Main*>(m->FindPage(QStringLiteral("TfrmAdv_Main"))) : nullptr;
 }
 
 void TfrmAdv_Main::ScheduleScreenshot(const QString& path, int delayMs, bool quitAfter) {

@@ -127,6 +127,13 @@ class TfrmAdv_Main : public TfrmPageBase {
   IDeviceSeries& Series() const;
   // The adapter selected in cmbCards, or nullptr.
   const TNET_CARD* SelectedCard() const;
+  // The PC side as the adapter fields show it (edCurIP, edCurGate, edCurSubmask), trimmed.
+  std::string PcAddress() const;
+  std::string PcGateway() const;
+  std::string PcMask() const;
+  // Whether ip already answers on the selected adapter (the installed probe of a test, else
+  // AddressInUse); Refused without an adapter.
+  TProbeResult ProbeAddress(const std::string& ip, int timeoutMs);
 
   // Saves a picture of the top-level window after delayMs (used by the demo).
   void ScheduleScreenshot(const QString& path, int delayMs, bool quitAfter);
@@ -212,5 +219,8 @@ class TfrmAdv_Main : public TfrmPageBase {
   TTeButton* btnUpgrade = nullptr;
   int upgradeFamily_ = -1;
 };
+
+// The advanced window of the main window (created at start), or nullptr before and after.
+TfrmAdv_Main* AdvancedWindow();
 
 }  // namespace kestrova

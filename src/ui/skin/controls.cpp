@@ -69,6 +69,8 @@ bool TImage::LoadPicture(const QString& path) {
       return false;
     }
     svg_ = r;
+    // An animated picture moves only when it is painted again on every frame.
+    connect(r, &QSvgRenderer::repaintNeeded, this, qOverload<>(&QWidget::update));
   } else {
     pixmap_.load(path);
   }

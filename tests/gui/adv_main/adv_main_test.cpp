@@ -20,6 +20,7 @@
 #include "ui/app/global.h"
 #include "ui/app/lang_message_box.h"
 #include "ui/i18n/apply_strings.h"
+#include "net/platform/scaled_clock.h"
 #include "ui/dialogs/countdown.h"
 #include "ui/setup/adv_main.h"
 #include "ui/setup/ip_edit.h"
@@ -327,7 +328,7 @@ TEST_F(AdvMainTest, DetailsPanelFollowsTheFamily) {
 // else by its address; a camera that is not listed lets the time run out.
 TEST_F(AdvMainTest, RestartCountdownLooksIntoThisWindowsList) {
   Deliver(testing::SampleCameras());
-  SetCountdownTimeScale(0.002);  // a minute in 120 ms
+  SetTimeScale(0.002);  // a minute in 120 ms
   struct Case {
     const char* mac;
     const char* ip;
@@ -341,7 +342,7 @@ TEST_F(AdvMainTest, RestartCountdownLooksIntoThisWindowsList) {
     SCOPED_TRACE(c.mac + std::string(" ") + c.ip);
     EXPECT_EQ(WaitForCamera(40, c.mac, c.ip), c.result);
   }
-  SetCountdownTimeScale(1.0);
+  SetTimeScale(1.0);
 
   // Once the window is gone nothing is looked up in its list any more.
   w_.reset();

@@ -21,6 +21,7 @@
 #include "core/settings/ini_file.h"
 #include "net/discovery/discovery_engine.h"
 #include "gui/app/app_fixture.h"
+#include "gui/app/qt_test_env.h"
 #include "ui/app/global.h"
 #include "ui/app/lang_message_box.h"
 #include "ui/app/main_form.h"
@@ -35,38 +36,7 @@
 namespace kestrova {
 namespace {
 
-// QApplication for the whole run.
-class QtEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    // Nothing of a run reaches the real home: every per-user folder points into a private one.
-    std::string tmpl = (std::filesystem::temp_directory_path() / "kestrova-gui-home-XXXXXX").string();
-    if (::mkdtemp(tmpl.data())) home_ = tmpl;
-    for (const char* var : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"}) {
-      std::filesystem::path d = home_ / var;
-      std::filesystem::create_directories(d);
-      std::filesystem::permissions(d, std::filesystem::perms::owner_all);
-      ::setenv(var, d.c_str(), 1);
-    }
-    // The advanced window never broadcasts from a test.
-    ::setenv("KESTROVA_DISCOVERY", "off", 1);
-    static int argc = 1;
-    static char name[] = "gui_app_test";
-    static char* argv[] = {name, nullptr};
-    app_ = new QApplication(argc, argv);
-  }
-  void TearDown() override {
-    delete app_;
-    app_ = nullptr;
-    std::error_code ec;
-    std::filesystem::remove_all(home_, ec);
-  }
-
- private:
-  QApplication* app_ = nullptr;
-  std::filesystem::path home_;
-};
-const auto* const kQtEnv = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+const auto* const kQtEnv = ::testing::AddGlobalTestEnvironment(new testing::QtTestEnvironment("gui_app_test"));
 
 // The texts of the program's own language file for a language (the data the program carries).
 std::string Text(const std::string& code, const std::string& section, const std::string& key) {

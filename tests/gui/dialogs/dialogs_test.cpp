@@ -18,6 +18,7 @@
 #include "net/ctp/ctp_socket.h"
 #include "ui/app/lang_message_box.h"
 #include "ui/dialogs/auth_input.h"
+#include "net/platform/scaled_clock.h"
 #include "ui/dialogs/countdown.h"
 #include "ui/dialogs/q_info.h"
 #include "ui/i18n/apply_strings.h"
@@ -59,13 +60,13 @@ class DialogTest : public ::testing::Test {
       boxes_.push_back(c);
       return answer_;
     });
-    SetCountdownTimeScale(1.0);
+    SetTimeScale(1.0);
     SetCountdownLookup(nullptr);
   }
   void TearDown() override {
     SetMessageBoxHook(nullptr);
     SetCountdownLookup(nullptr);
-    SetCountdownTimeScale(1.0);
+    SetTimeScale(1.0);
     strres_.reset();
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
@@ -97,7 +98,7 @@ struct TickedCountdown {
 };
 
 TEST_F(DialogTest, CountdownRunsOutWithoutAsking) {
-  SetCountdownTimeScale(0.002);  // 40 s in 80 ms
+  SetTimeScale(0.002);  // 40 s in 80 ms
   int lookups = 0;
   SetCountdownLookup([&](const std::string&, const std::string&) {
     ++lookups;
@@ -109,7 +110,7 @@ TEST_F(DialogTest, CountdownRunsOutWithoutAsking) {
 }
 
 TEST_F(DialogTest, CountdownFindsCameraOnlyAfterThirtySeconds) {
-  SetCountdownTimeScale(0.002);
+  SetTimeScale(0.002);
   std::string seenMac, seenIp;
   int firstLookAt = -1;
   SetCountdownLookup([&](const std::string& mac, const std::string& ip) {

@@ -145,6 +145,25 @@ TEST(CliSetIp, NoSuchCamera) {
   EXPECT_EQ(RunCli("set-ip --mac 00:1A:2B:3C:4D:5E --ip 10.1.2", cam.Port()).status, 2);
 }
 
+// The setup command's own ends that need no camera: the adapters of this host are never looked
+// at before a camera answered, so nothing here leaves loopback.
+TEST(CliSetup, OptionsAndNoSuchCamera) {
+  FakeUdpCamera silent([](const std::vector<uint8_t>&) { return std::vector<uint8_t>{}; });
+  CliResult r = RunCli("setup --mac 00:00:00:00:00:01 --seconds 1 --json", silent.Port());
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.out.find("no camera with MAC 00:00:00:00:00:01"), std::string::npos) << r.out;
+  for (const char* bad : {"setup --seconds 1", "setup --mac X --seconds 0", "setup --mac X --bogus",
+                          "setup --mac"}) {
+    r = RunCli(bad, silent.Port());
+    EXPECT_EQ(r.status, 2) << bad << "\n" << r.out;
+  }
+  r = RunCli("setup --help", silent.Port());
+  EXPECT_EQ(r.status, 0);
+  for (const char* text : {"--mac MAC", "--user U", "--password P", "--seconds N", "--json", "KESTROVA_TIME_SCALE",
+                           "3 it never reappeared", "4 it reappeared but does"})
+    EXPECT_NE(r.out.find(text), std::string::npos) << text;
+}
+
 TEST(CliSetIp, Family5AndFamily2OverUdp) {
   const std::string reply5 =
       "REPLY * CTP/1.0\r\n-sn SN5\r\n-name Cam5\r\n-ip 127.0.0.1\r\n-netmask 255.0.0.0\r\n-portctp 81\r\n"
