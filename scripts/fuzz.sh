@@ -12,6 +12,28 @@ targets=$(awk '{print $1"_fuzzer"}' "$BUILD/fuzzers.txt")
 [ -n "$targets" ] || { echo "no fuzzers"; exit 0; }
 # shellcheck disable=SC2086
 cmake --build "$BUILD" -j"$(nproc)" --target $targets
+
+# The code under test must carry the fuzzer's coverage and the sanitizers' checks, not only the
+# harnesses: every library of core, net and sim that the harnesses linked is looked at.
+uninstrumented=0
+checked=0
+for layer in src/core src/net sim; do
+  while IFS= read -r lib; do
+    checked=$((checked + 1))
+    syms=$(nm -A "$lib" 2>/dev/null || true)
+    if ! grep -q '__sanitizer_cov_' <<<"$syms" || ! grep -q '__asan_' <<<"$syms"; then
+      echo "not instrumented: $lib"; uninstrumented=1
+    fi
+  done < <(find "$BUILD/$layer" -name 'lib*.a' 2>/dev/null | sort)
+done
+for layer in src/core sim; do
+  find "$BUILD/$layer" -name 'lib*.a' 2>/dev/null | grep -q . ||
+    { echo "no library of $layer was built for the fuzzers"; uninstrumented=1; }
+done
+if [ "$uninstrumented" -ne 0 ]; then
+  echo "the fuzz build does not instrument the code under test"; exit 1
+fi
+echo "instrumented: $checked libraries of core, net and sim"
 status=0
 while read -r name binary corpus; do
   [ -n "$name" ] || continue

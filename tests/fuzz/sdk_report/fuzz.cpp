@@ -58,9 +58,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   r.dns = fields[6];
 
   const std::optional<TDevInfo> d = DeviceFromSdkReport(r);
-  Check(d.has_value() == (r.mac && IPStrToBytes(r.ip) && r.httpPort >= 0 && r.httpPort <= 65535 &&
-                          r.dataPort >= 0 && r.dataPort <= 65535 && (r.netMask.empty() || IPStrToBytes(r.netMask)) &&
-                          (r.gateway.empty() || IPStrToBytes(r.gateway)) && (r.dns.empty() || IPStrToBytes(r.dns))));
+  // The listing rule: a hardware address, a dotted-quad address without leading zeros, ports
+  // in range, and the optional addresses either empty or dotted quads as well.
+  const auto quadOrEmpty = [](const std::string& t) { return t.empty() || IsIPv4Text(t); };
+  Check(d.has_value() == (r.mac && IsIPv4Text(r.ip) && r.httpPort >= 0 && r.httpPort <= 65535 &&
+                          r.dataPort >= 0 && r.dataPort <= 65535 && quadOrEmpty(r.netMask) &&
+                          quadOrEmpty(r.gateway) && quadOrEmpty(r.dns)));
   if (!d) return 0;
   Check(d->DevType == 4 && d->MAC.size() == 12 && d->IPMode == (r.dhcp == 1 ? 1 : 2));
   for (char c : d->MAC) Check((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'));
