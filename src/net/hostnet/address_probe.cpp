@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "core/hostnet/host_texts.h"
+#include "core/hostnet/icmp_echo.h"
 
 namespace kestrova {
 namespace {
@@ -36,35 +37,12 @@ class Fd {
   int fd_;
 };
 
-uint16_t Checksum(const uint8_t* data, size_t len) {
-  uint32_t sum = 0;
-  for (size_t i = 0; i + 1 < len; i += 2) sum += (uint32_t(data[i]) << 8) | data[i + 1];
-  if (len & 1) sum += uint32_t(data[len - 1]) << 8;
-  while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
-  return static_cast<uint16_t>(~sum);
-}
-
 sockaddr_in Addr(uint32_t hostOrder, uint16_t port = 0) {
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(hostOrder);
   a.sin_port = htons(port);
   return a;
-}
-
-// Echo request: type 8, code 0, checksum, identifier, sequence, payload.
-std::vector<uint8_t> EchoRequest(uint16_t id, uint16_t seq) {
-  std::vector<uint8_t> pkt(16, 0);
-  pkt[0] = 8;
-  pkt[4] = uint8_t(id >> 8);
-  pkt[5] = uint8_t(id);
-  pkt[6] = uint8_t(seq >> 8);
-  pkt[7] = uint8_t(seq);
-  std::memcpy(pkt.data() + 8, "kvprobe!", 8);
-  uint16_t c = Checksum(pkt.data(), pkt.size());
-  pkt[2] = uint8_t(c >> 8);
-  pkt[3] = uint8_t(c);
-  return pkt;
 }
 
 // Sends echo requests to target and waits for a reply from it. raw: the socket delivers the
@@ -81,7 +59,7 @@ bool EchoAnswered(int fd, bool raw, uint32_t target, int timeoutMs) {
     auto now = std::chrono::steady_clock::now();
     if (now >= deadline) return false;
     if (sent < 3 && now >= nextSend) {
-      auto pkt = EchoRequest(id, static_cast<uint16_t>(++sent));
+      auto pkt = IcmpEchoRequest(id, static_cast<uint16_t>(++sent));
       (void)sendto(fd, pkt.data(), pkt.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof(to));
       nextSend = now + std::chrono::milliseconds(timeoutMs / 3 > 0 ? timeoutMs / 3 : 1);
     }
@@ -93,15 +71,7 @@ bool EchoAnswered(int fd, bool raw, uint32_t target, int timeoutMs) {
     socklen_t fromLen = sizeof(from);
     ssize_t n = recvfrom(fd, buf, sizeof(buf), 0, reinterpret_cast<sockaddr*>(&from), &fromLen);
     if (n <= 0 || ntohl(from.sin_addr.s_addr) != target) continue;
-    size_t off = 0;
-    if (raw) {
-      if (n < 20) continue;
-      off = size_t(buf[0] & 0x0F) * 4;
-    }
-    if (static_cast<size_t>(n) < off + 8) continue;
-    const uint8_t* icmp = buf + off;
-    if (icmp[0] != 0 || icmp[1] != 0) continue;  // echo reply only
-    if (raw && ((uint16_t(icmp[4]) << 8) | icmp[5]) != id) continue;
+    if (!IsIcmpEchoReply(buf, static_cast<size_t>(n), raw, id)) continue;
     return true;
   }
 }

@@ -19,6 +19,7 @@
 #include <sstream>
 
 #include "core/hostnet/host_texts.h"
+#include "net/hostnet/netlink_addrs.h"
 
 namespace kestrova {
 namespace {
@@ -38,15 +39,9 @@ std::string FirstLine(std::string text) {
   return text;
 }
 
-struct KernelAddr {
-  int ifindex = 0;
-  uint32_t addr = 0;  // host byte order
-  bool dynamic = false;
-};
-
 // IPv4 addresses with their flags, over rtnetlink (getifaddrs does not carry the flags).
-std::vector<KernelAddr> QueryKernelAddrs() {
-  std::vector<KernelAddr> out;
+std::vector<TKernelAddr> QueryKernelAddrs() {
+  std::vector<TKernelAddr> out;
   int fd = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
   if (fd < 0) return out;
   struct {
@@ -71,38 +66,7 @@ std::vector<KernelAddr> QueryKernelAddrs() {
     if (poll(&p, 1, 2000) <= 0) break;
     ssize_t n = recv(fd, buf.data(), buf.size(), 0);
     if (n <= 0) break;
-    int len = static_cast<int>(n);
-    for (auto* nh = reinterpret_cast<nlmsghdr*>(buf.data()); NLMSG_OK(nh, len); nh = NLMSG_NEXT(nh, len)) {
-      if (nh->nlmsg_type == NLMSG_DONE || nh->nlmsg_type == NLMSG_ERROR) {
-        done = true;
-        break;
-      }
-      if (nh->nlmsg_type != RTM_NEWADDR || nh->nlmsg_len < NLMSG_LENGTH(sizeof(ifaddrmsg))) continue;
-      auto* ifa = static_cast<ifaddrmsg*>(NLMSG_DATA(nh));
-      if (ifa->ifa_family != AF_INET) continue;
-      uint32_t flags = ifa->ifa_flags;
-      bool haveAddr = false;
-      uint32_t local = 0, address = 0;
-      bool haveLocal = false;
-      int rtlen = static_cast<int>(IFA_PAYLOAD(nh));
-      for (auto* rta = IFA_RTA(ifa); RTA_OK(rta, rtlen); rta = RTA_NEXT(rta, rtlen)) {
-        if (rta->rta_type == IFA_FLAGS && RTA_PAYLOAD(rta) >= sizeof(uint32_t)) {
-          std::memcpy(&flags, RTA_DATA(rta), sizeof(uint32_t));
-        } else if (rta->rta_type == IFA_LOCAL && RTA_PAYLOAD(rta) >= 4) {
-          std::memcpy(&local, RTA_DATA(rta), 4);
-          haveLocal = true;
-        } else if (rta->rta_type == IFA_ADDRESS && RTA_PAYLOAD(rta) >= 4) {
-          std::memcpy(&address, RTA_DATA(rta), 4);
-          haveAddr = true;
-        }
-      }
-      if (!haveLocal && !haveAddr) continue;
-      KernelAddr k;
-      k.ifindex = static_cast<int>(ifa->ifa_index);
-      k.addr = ntohl(haveLocal ? local : address);
-      k.dynamic = !(flags & IFA_F_PERMANENT);
-      out.push_back(k);
-    }
+    done = ReadAddrDump(buf.data(), static_cast<size_t>(n), out);
   }
   close(fd);
   return out;

@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <memory>
 
+#include "core/app/instance_request.h"
+
 namespace kestrova {
 
 namespace {
@@ -73,7 +75,7 @@ bool TSingleInstance::ActivateFirst(const QString& title, int timeoutMs) {
   QLocalSocket s;
   s.connectToServer(serverName_);
   if (!s.waitForConnected(timeoutMs)) return false;
-  s.write("activate\n" + title.toUtf8() + "\n");
+  s.write(QByteArray::fromStdString(ActivateRequestText(title.toUtf8().toStdString())));
   bool ok = s.waitForBytesWritten(timeoutMs);
   s.disconnectFromServer();
   return ok;
@@ -86,17 +88,15 @@ void TSingleInstance::OnNewConnection() {
     auto handled = std::make_shared<bool>(false);
     auto handle = [this, c, handled](bool final) {
       if (*handled) return;
-      const QByteArray data = c->peek(4097);
-      if (data.size() > 4096) {
-        *handled = true;
+      const QByteArray data = c->peek(kActivateRequestMax + 1);
+      const TActivateRequest r = ReadActivateRequest(std::string_view(data.constData(), size_t(data.size())), final);
+      if (r.Verdict == TActivateVerdict::NeedMore) return;
+      *handled = true;
+      if (r.Verdict == TActivateVerdict::Refuse) {
         c->abort();
         return;
       }
-      if (data.count('\n') < 2 && !final) return;
-      *handled = true;
-      const QList<QByteArray> lines = data.split('\n');
-      if (lines.value(0).trimmed() != "activate") return;
-      emit activateRequested(QString::fromUtf8(lines.value(1).trimmed()));
+      if (r.Verdict == TActivateVerdict::Activate) emit activateRequested(QString::fromStdString(r.Title));
     };
     connect(c, &QLocalSocket::readyRead, this, [handle] { handle(false); });
     connect(c, &QLocalSocket::disconnected, this, [handle, c] {
