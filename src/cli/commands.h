@@ -8,5 +8,8 @@ int CmdDiscover(int argc, char** argv);
 int CmdSetIp(int argc, char** argv);
 int CmdWifiScan(int argc, char** argv);
 int CmdSetup(int argc, char** argv);
+int CmdRouters(int argc, char** argv);
+int CmdPortMap(int argc, char** argv);
+int CmdRouterUpdate(int argc, char** argv);
 
 }  // namespace kestrova

@@ -18,6 +18,9 @@ const Command kCommands[] = {
     {"set-ip", kestrova::CmdSetIp, "set-ip ...                         give a camera new network settings"},
     {"wifi-scan", kestrova::CmdWifiScan, "wifi-scan ...                      list the wireless networks a camera sees"},
     {"setup", kestrova::CmdSetup, "setup --mac MAC ...                give a camera a working address in this PC's subnet"},
+    {"routers", kestrova::CmdRouters, "routers [--lang CODE]              list the routers the port-mapping window offers"},
+    {"port-map", kestrova::CmdPortMap, "port-map --router N ...            have the router forward the camera's ports"},
+    {"router-update", kestrova::CmdRouterUpdate, "router-update --router N [--yes]   fetch a newer plug-in for router N"},
 };
 
 void Usage(FILE* out) {
