@@ -44,6 +44,8 @@ while read -r name binary corpus; do
     echo "fuzzer $name FAILED"; tail -n 40 "$work.log"; status=1
   else
     grep -E 'stat::number_of_executed_units|Done' "$work.log" | tail -n 2 || true
+    grep -E '^#[0-9]+.*cov: ' "$work.log" | tail -n 1 || true
+    echo "corpus units found: $(find "$work" -type f | wc -l)"
   fi
   rm -rf "$work" "$work.log"
 done < "$BUILD/fuzzers.txt"

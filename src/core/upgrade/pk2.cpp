@@ -1,7 +1,5 @@
 #include "core/upgrade/pk2.h"
 
-#include <openssl/evp.h>
-
 #include <cstring>
 
 namespace kestrova::upgrade {
@@ -75,17 +73,6 @@ std::optional<Pk2Package> ParsePackage(std::string_view b) {
 std::string Scramble(std::string_view plain) {
   std::string out(plain);
   for (size_t i = 0; i < out.size(); ++i) out[i] = static_cast<char>(static_cast<uint8_t>(out[i]) ^ kScrambleKey[i % 8]);
-  return out;
-}
-
-std::array<uint8_t, 16> Md5(std::string_view data) {
-  std::array<uint8_t, 16> out{};
-  unsigned int len = 0;
-  EVP_MD_CTX* ctx = EVP_MD_CTX_new();
-  if (ctx && EVP_DigestInit_ex(ctx, EVP_md5(), nullptr) == 1 &&
-      EVP_DigestUpdate(ctx, data.data(), data.size()) == 1)
-    EVP_DigestFinal_ex(ctx, out.data(), &len);
-  EVP_MD_CTX_free(ctx);
   return out;
 }
 

@@ -43,8 +43,6 @@ std::optional<Pk2Package> ParsePackage(std::string_view bytes);
 // XOR with the key, position counted from the first byte of the message payload.
 std::string Scramble(std::string_view plain);
 
-std::array<uint8_t, 16> Md5(std::string_view data);
-
 std::string GreetingMessage();
 // Empty when the announcement does not fit the send buffer.
 std::string FileAnnouncement(std::string_view name, size_t dataLength);

@@ -1,4 +1,5 @@
 #include "core/upgrade/pk2.h"
+#include "net/digest/md5.h"
 
 #include <gtest/gtest.h>
 
