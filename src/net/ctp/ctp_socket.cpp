@@ -19,6 +19,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kReceiveChunk = 10240;
+// Leftover bytes thrown away before a request, at most (a few whole replies).
+constexpr std::size_t kDrainMax = 4 * kCtpMaxReply;
 
 // poll() for one event, restarting after signals; true when the event (or an error/hang-up
 // condition, which the following send/recv then reports) is signalled in time.
@@ -61,14 +63,26 @@ std::string TCTPSocket::Exchange(const std::string& request, const CtpTimeouts& 
 
 std::string TCTPSocket::ExchangeLocked(const std::string& request, const CtpTimeouts& t) {
   if (fd_ < 0) return {};
-  // Bytes left over from an earlier reply would be taken for this one's start.
+  // Bytes left over from an earlier reply would be taken for this one's start. A peer that
+  // keeps sending cannot hold the drain: it ends after the send time-out or once more than a
+  // few whole replies' worth has been thrown away, and the exchange then fails (whatever came
+  // next could not be told from the reply).
   char scratch[kReceiveChunk];
-  while (::recv(fd_, scratch, sizeof scratch, MSG_DONTWAIT) > 0) {
+  const auto drainDeadline = Clock::now() + t.Send;
+  size_t drained = 0;
+  for (;;) {
+    const ssize_t n = ::recv(fd_, scratch, sizeof scratch, MSG_DONTWAIT);
+    if (n <= 0) break;
+    drained += static_cast<size_t>(n);
+    if (drained > kDrainMax || Clock::now() >= drainDeadline) return {};
   }
 
+  // The whole request within the send time-out, however slowly the peer takes it.
+  const auto sendDeadline = Clock::now() + t.Send;
   std::string_view pending = request;
   while (!pending.empty()) {
-    if (!WaitFor(fd_, POLLOUT, t.Send)) return {};
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(sendDeadline - Clock::now());
+    if (left.count() <= 0 || !WaitFor(fd_, POLLOUT, left)) return {};
     ssize_t n = ::send(fd_, pending.data(), pending.size(), MSG_NOSIGNAL);
     if (n < 0) {
       if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;

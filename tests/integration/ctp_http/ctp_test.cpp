@@ -1,6 +1,7 @@
 // CTP client against fake cameras on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <thread>
@@ -158,6 +159,26 @@ TEST_F(CtpTest, SilentOrAbsentCameraGivesEmptyReply) {
   EXPECT_EQ(bad.Exchange(BuildCtpKeepalive(), t), "");
   EXPECT_EQ(AcquireConnection("not-an-address", 81, t), nullptr);
   EXPECT_EQ(SendPooled("not-an-address", 81, BuildCtpKeepalive(), t), "");
+}
+
+TEST_F(CtpTest, APeerThatNeverStopsSendingCannotHoldTheExchange) {
+  // The peer streams bytes without end from the moment it is connected, and never reads.
+  std::atomic<bool> stop{false};
+  FakeTcpServer flood([&](int fd, int) {
+    const std::string chunk(64 * 1024, 'x');
+    while (!stop && test::SendAll(fd, chunk)) {
+    }
+  });
+  TCTPSocket c("127.0.0.1", flood.Port());
+  // Let the peer fill the socket buffers, so that the exchange starts with bytes waiting.
+  std::this_thread::sleep_for(100ms);
+  auto done = std::async(std::launch::async, [&] { return c.Exchange(BuildCtpKeepalive(), Short()); });
+  // Bound of the test itself only: the drain ends after the send time-out or its byte budget,
+  // the reply after its cap or the reply time-out; whatever was read is at most one reply long.
+  ASSERT_EQ(done.wait_for(30s), std::future_status::ready);
+  EXPECT_LE(done.get().size(), kCtpMaxReply);
+  stop = true;
+  flood.Stop();
 }
 
 TEST_F(CtpTest, CameraClosingMidReplyYieldsWhatArrived) {
