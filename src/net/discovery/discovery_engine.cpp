@@ -13,6 +13,9 @@ constexpr std::size_t Index(DiscoverySocket s) { return static_cast<std::size_t>
 // Upper bound of datagrams read from one socket per ProcessPending, so that one flooded
 // socket cannot starve the others; the rest is read on the next call.
 constexpr int kMaxReadsPerSocket = 4096;
+// Records that reporter threads may have queued for the owner at most; what a flood posts
+// beyond it is dropped (the next answer of a real camera comes with the next round).
+constexpr size_t kMaxQueuedRecords = 8192;
 }  // namespace
 
 // A queued record and, for DeliverAndWait, its completion.
@@ -42,7 +45,8 @@ class DiscoveryEngine::RecvThread {
     int quiet = 0;
     const int periods = engine_.config_.family9QuietPeriods;
     const int waitMs = engine_.config_.family9WaitMs;
-    while (quiet < periods && !stop_) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(engine_.config_.family9RoundMs);
+    while (quiet < periods && !stop_ && std::chrono::steady_clock::now() < deadline) {
       const WaitResult w = socket_.WaitReadable(waitMs);
       if (w == WaitResult::Error) break;
       if (w == WaitResult::Timeout) {
@@ -270,12 +274,23 @@ void DiscoveryEngine::FinishSearches(int timeoutMs) {
   ProcessPending();
 }
 
+DiscoveryStats DiscoveryEngine::Stats() const {
+  DiscoveryStats s = stats_;
+  std::lock_guard lock(queueMutex_);
+  s.queueDropped = queueDropped_;
+  return s;
+}
+
 void DiscoveryEngine::PostRecord(TDevInfo rec) {
   auto p = std::make_shared<Pending>();
   p->rec = std::move(rec);
   {
     std::lock_guard lock(queueMutex_);
     if (!acceptingQueue_) return;
+    if (queue_.size() >= kMaxQueuedRecords) {
+      ++queueDropped_;
+      return;
+    }
     queue_.push_back(std::move(p));
   }
   wake_.Signal();

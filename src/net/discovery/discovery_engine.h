@@ -60,6 +60,9 @@ struct DiscoveryConfig {
   uint16_t family9LocalPort = kFamily9LocalPort;
   int family9WaitMs = 30;
   int family9QuietPeriods = 10;
+  // Longest a family-9 search listens in all: a steady stream of datagrams leaves no quiet
+  // slice, and without this bound the search (and its port) would never end.
+  int family9RoundMs = 3000;
   bool family9Enabled = true;
   // Kernel receive buffer of each socket, sized for a reply storm of many cameras.
   int receiveBufferBytes = 4 << 20;
@@ -74,6 +77,7 @@ struct DiscoveryStats {
   uint64_t family9Searches = 0;// family-9 searches started (socket bound, request sent)
   uint64_t family9Busy = 0;    // rounds whose family-9 socket could not be bound
   uint64_t queued = 0;         // records merged from the thread queue
+  uint64_t queueDropped = 0;   // records posted while the queue was full: dropped
 };
 
 class DiscoveryEngine {
@@ -126,7 +130,7 @@ class DiscoveryEngine {
   const DeviceList& List() const { return list_; }
   int Round() const { return round_; }
   const DiscoveryConfig& Config() const { return config_; }
-  DiscoveryStats Stats() const { return stats_; }
+  DiscoveryStats Stats() const;
   // The local port a socket is bound to, 0 when inactive.
   uint16_t LocalPort(DiscoverySocket s) const;
   bool SocketActive(DiscoverySocket s) const;
@@ -164,6 +168,7 @@ class DiscoveryEngine {
   mutable std::mutex queueMutex_;
   std::condition_variable queueCv_;
   std::deque<std::shared_ptr<Pending>> queue_;
+  uint64_t queueDropped_ = 0;  // under queueMutex_
   bool acceptingQueue_ = true;
   std::thread::id owner_ = std::this_thread::get_id();  // the thread that started the engine
   std::vector<std::unique_ptr<RecvThread>> searches_;

@@ -1,6 +1,9 @@
 // The discovery engine on loopback against in-test cameras of families 2, 5, 8 and 9.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "integration/discovery/fake_cameras.h"
@@ -349,6 +352,50 @@ TEST_F(EngineTest, Family9SearchEndsAfterItsQuietPeriodsAndFreesItsPort) {
   engine->FinishSearches(5000);
   EXPECT_EQ(engine->RunningSearches(), 0);
   EXPECT_EQ(engine->Stats().family9Searches, 1u);
+}
+
+TEST_F(EngineTest, Family9SearchEndsAtItsDeadlineUnderASteadyStream) {
+  // Datagrams arrive on the search's port faster than a quiet slice, without end: the search
+  // still ends (and frees its port) when its round is over.
+  cfg.family9WaitMs = 30;
+  cfg.family9RoundMs = 300;
+  MakeEngine();
+  std::atomic<bool> stop{false};
+  std::thread flood([&] {
+    UdpSocket s;
+    if (!s.Bind(0, "127.0.0.1")) return;
+    const std::vector<uint8_t> junk(64, 0x5A);
+    while (!stop) {
+      s.SendTo("127.0.0.1", cfg.family9LocalPort, junk);
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  });
+  engine->Tick();
+  ASSERT_EQ(engine->Stats().family9Searches, 1u);
+  engine->FinishSearches(10000);  // bound of the test only; the round ends long before
+  const int running = engine->RunningSearches();
+  stop = true;
+  flood.join();
+  EXPECT_EQ(running, 0);
+}
+
+TEST_F(EngineTest, PostedRecordsBeyondTheQueueBoundAreDropped) {
+  MakeEngine();
+  // Another thread posts far more than the owner's queue takes, while the owner is not
+  // processing: what does not fit is counted and dropped, and the rest is merged.
+  std::thread poster([&] {
+    for (int i = 0; i < 20000; ++i) {
+      TDevInfo d = ExpectedFamily9();
+      char mac[18];
+      std::snprintf(mac, sizeof mac, "00:1A:2B:%02X:%02X:%02X", (i >> 16) & 0xFF, (i >> 8) & 0xFF, i & 0xFF);
+      d.MAC = mac;
+      engine->PostRecord(std::move(d));
+    }
+  });
+  poster.join();
+  EXPECT_EQ(engine->Stats().queueDropped, 20000u - 8192u);
+  engine->ProcessPending();
+  EXPECT_EQ(engine->List().Count(), 8192);
 }
 
 TEST_F(EngineTest, FindClearsTheListAndRunsRoundZeroWithTheSdkStep) {
