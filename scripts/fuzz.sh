@@ -35,12 +35,14 @@ if [ "$uninstrumented" -ne 0 ]; then
 fi
 echo "instrumented: $checked libraries of core, net and sim"
 status=0
+artifacts="$BUILD/artifacts"
+mkdir -p "$artifacts"
 while read -r name binary corpus; do
   [ -n "$name" ] || continue
   work=$(mktemp -d)
   echo "== $name: ${SECS}s over $corpus"
   if ! "$binary" -max_total_time="$SECS" -timeout=10 -rss_limit_mb=2048 \
-        -print_final_stats=1 "$work" "$corpus" > "$work.log" 2>&1; then
+        -print_final_stats=1 -artifact_prefix="$artifacts/$name-" "$work" "$corpus" > "$work.log" 2>&1; then
     echo "fuzzer $name FAILED"; tail -n 40 "$work.log"; status=1
   else
     grep -E 'stat::number_of_executed_units|Done' "$work.log" | tail -n 2 || true

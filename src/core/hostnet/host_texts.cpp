@@ -48,6 +48,15 @@ bool ParseNumber(std::string_view s, T& value, int base) {
   return ec == std::errc() && p == s.data() + s.size();
 }
 
+// Six two-digit hex octets separated by colons, as the kernel prints a link-layer address.
+bool IsHwAddrText(std::string_view s) {
+  if (s.size() != 17) return false;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (i % 3 == 2 ? s[i] != ':' : !std::isxdigit(static_cast<unsigned char>(s[i]))) return false;
+  }
+  return true;
+}
+
 uint32_t KernelHexToHost(uint32_t v) {
   // The kernel prints the network-order word as a native number; on a little-endian machine
   // the first address byte is the lowest hex pair.
@@ -197,6 +206,9 @@ std::vector<TArpEntry> ParseProcNetArp(std::string_view text) {
     if (f.size() < 6 || !ParseIPv4(f[0])) continue;
     TArpEntry e;
     if (!ParseNumber(f[1], e.HwType, 16) || !ParseNumber(f[2], e.Flags, 16)) continue;
+    // Anything but an Ethernet-style address (a damaged line, another link type) is left out
+    // rather than handed on as a hardware address.
+    if (!IsHwAddrText(f[3])) continue;
     e.IP = std::string(f[0]);
     e.HwAddr = std::string(f[3]);
     e.Device = std::string(f[5]);

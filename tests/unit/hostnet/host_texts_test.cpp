@@ -118,5 +118,15 @@ TEST(ArpTable, CompleteNonZeroEntriesOnly) {
   EXPECT_EQ(ResolvedNeighbour(table, "192.168.0.79", "wlan0"), "00:1a:2b:3c:4d:5e");
 }
 
+TEST(ArpTable, LinesWithoutAnEthernetStyleAddressAreLeftOut) {
+  const std::string head = "IP address HW type Flags HW address Mask Device\n";
+  for (const char* hw : {"\x1d", "00:1a:2b:3c:4d", "00:1a:2b:3c:4d:5e:6f", "00-1a-2b-3c-4d-5e",
+                         "00:1a:2b:3c:4d:5g", "001a:2b:3c:4d:5e:"}) {
+    const auto table = ParseProcNetArp(head + "192.168.0.9 0x1 0x2 " + hw + " * eth0\n");
+    EXPECT_TRUE(table.empty()) << hw;
+    EXPECT_EQ(ResolvedNeighbour(table, "192.168.0.9", "eth0"), "") << hw;
+  }
+}
+
 }  // namespace
 }  // namespace kestrova
