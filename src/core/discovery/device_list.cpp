@@ -63,6 +63,14 @@ int DeviceList::InsertSorted(std::unique_ptr<Entry> e) {
 }
 
 int DeviceList::RowOfEntry(const Entry* e) const {
+  // The rows are sorted by the current order, so the entry is among those that sort with it;
+  // should the order not hold for some texts, the walk over every row still finds it.
+  const auto less = [this](const std::unique_ptr<Entry>& x, const Entry* y) { return CompareDevices(x->dev, y->dev) < 0; };
+  const auto greater = [this](const Entry* x, const std::unique_ptr<Entry>& y) { return CompareDevices(x->dev, y->dev) < 0; };
+  const auto lo = std::lower_bound(rows_.begin(), rows_.end(), e, less);
+  const auto hi = std::upper_bound(lo, rows_.end(), e, greater);
+  for (auto it = lo; it != hi; ++it)
+    if (it->get() == e) return static_cast<int>(it - rows_.begin());
   for (std::size_t i = 0; i < rows_.size(); ++i)
     if (rows_[i].get() == e) return static_cast<int>(i);
   return -1;
@@ -106,6 +114,10 @@ DeviceList::MergeResult DeviceList::MergeDevice(const TDevInfo& rec) {
     }
     return res;
   }
+  if (Count() >= kMaxDeviceEntries) {
+    res.action = MergeResult::Full;
+    return res;
+  }
   auto e = std::make_unique<Entry>(Entry{nextId_++, rec});
   e->dev.LifeTicks = rec.DevType == 8 ? kLifeTicksFirstFamily8 : kLifeTicksRefresh;
   Entry* raw = e.get();
@@ -119,17 +131,28 @@ DeviceList::MergeResult DeviceList::MergeDevice(const TDevInfo& rec) {
 }
 
 std::vector<TDevInfo> DeviceList::ExpireTick() {
+  // One pass ages every entry and compacts the rows; the Removed changes follow from the last
+  // expired row to the first. Removing a row never moves the rows before it, so each change's
+  // row is the one it had at that point of a row-by-row removal.
+  std::vector<std::pair<int, DeviceItemId>> gone;
   std::vector<TDevInfo> removed;
-  for (int row = Count() - 1; row >= 0; --row) {
+  std::size_t kept = 0;
+  for (std::size_t row = 0; row < rows_.size(); ++row) {
     Entry* e = rows_[row].get();
-    if (e->dev.DevType == 4) continue;  // kept until the next Find
-    if (--e->dev.LifeTicks != 0) continue;
-    DeviceItemId id = e->id;
+    const bool expires = e->dev.DevType != 4 && --e->dev.LifeTicks == 0;  // family 4: until Find
+    if (!expires) {
+      if (kept != row) rows_[kept] = std::move(rows_[row]);
+      ++kept;
+      continue;
+    }
+    gone.emplace_back(static_cast<int>(row), e->id);
+    byMac_.erase(e->dev.MAC);
     removed.push_back(std::move(e->dev));
-    byMac_.erase(removed.back().MAC);
-    rows_.erase(rows_.begin() + row);
-    Notify(DeviceListChange::Removed, id, row);
+    rows_[row].reset();
   }
+  rows_.resize(kept);
+  std::reverse(removed.begin(), removed.end());
+  for (auto it = gone.rbegin(); it != gone.rend(); ++it) Notify(DeviceListChange::Removed, it->second, it->first);
   return removed;
 }
 

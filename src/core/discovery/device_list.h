@@ -23,6 +23,11 @@ enum DeviceColumn : int { kColType = 0, kColName = 1, kColIP = 2 };
 inline constexpr int32_t kLifeTicksRefresh = 10;
 inline constexpr int32_t kLifeTicksFirstFamily8 = 30;
 
+// Most entries the list holds. A record of a new camera beyond it is not listed (the known
+// ones are still refreshed), so a flood of made-up cameras cannot exhaust the program's
+// memory or make every list operation slow; large sites stay well below it.
+inline constexpr int kMaxDeviceEntries = 20000;
+
 // A stable handle of an entry: survives re-sorting, never reused within one list.
 using DeviceItemId = uint64_t;
 
@@ -63,7 +68,8 @@ class DeviceList {
 
   struct MergeResult {
     bool added = false;  // the value MergeDevice reports: true only for a new entry
-    enum Action : uint8_t { Ignored, Added, Replaced, DdnsUpdated, Refreshed } action = Ignored;
+    // Full: a new camera that was not listed because the list holds kMaxDeviceEntries.
+    enum Action : uint8_t { Ignored, Added, Replaced, DdnsUpdated, Refreshed, Full } action = Ignored;
     DeviceItemId id = 0;
     int row = -1;  // position of the entry after the merge
   };
@@ -71,11 +77,14 @@ class DeviceList {
   // whose network data (IP, Name, HttpPort, DevType, NetMask, Gateway, DNS1, DNS2, DataPort,
   // IPMode) differs gets rec as its whole record and is re-sorted; otherwise a non-empty
   // rec.DDnsUser that differs in the DDNS fields updates only those three. A known MAC gets
-  // LifeTicks 10; a new entry 30 for family 8, else 10.
+  // LifeTicks 10; a new entry 30 for family 8, else 10. A new MAC while the list is full is
+  // not listed (action Full).
   MergeResult MergeDevice(const TDevInfo& rec);
 
   // One timer tick: every entry except family 4 loses one LifeTick; entries reaching exactly 0
-  // are removed (walked from the last row to the first). Returns the removed records.
+  // are removed (walked from the last row to the first; one Removed change each, row as
+  // before that removal). Returns the removed records. Linear in the list's size however
+  // many entries expire at once.
   std::vector<TDevInfo> ExpireTick();
 
   // Removes one entry (after a successful settings command or upgrade). False when unknown.

@@ -2,6 +2,8 @@
 
 #include <poll.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <thread>
@@ -10,9 +12,9 @@ namespace kestrova {
 
 namespace {
 constexpr std::size_t Index(DiscoverySocket s) { return static_cast<std::size_t>(s); }
-// Upper bound of datagrams read from one socket per ProcessPending, so that one flooded
-// socket cannot starve the others; the rest is read on the next call.
-constexpr int kMaxReadsPerSocket = 4096;
+// Family-8 requests of one round at most: one information and one DDNS request for each
+// camera the list can hold. Beyond that, answers of that round are not followed up.
+constexpr size_t kMaxFollowUpsPerRound = 2 * kMaxDeviceEntries;
 // Records that reporter threads may have queued for the owner at most; what a flood posts
 // beyond it is dropped (the next answer of a real camera comes with the next round).
 constexpr size_t kMaxQueuedRecords = 8192;
@@ -78,6 +80,8 @@ bool DiscoveryEngine::Start() {
   if (running_) Stop();
   owner_ = std::this_thread::get_id();
   round_ = 0;
+  roundOpen_ = false;
+  followedUp_.clear();
   bool all = true;
   for (const auto& info : DiscoverySocketsInBindOrder()) {
     UdpSocket& s = sockets_[Index(info.socket)];
@@ -136,6 +140,9 @@ bool DiscoveryEngine::SendFrom(DiscoverySocket s, uint16_t port, const std::vect
 void DiscoveryEngine::SearchDevices(int round, bool withSdk) {
   if (!running_) return;
   ReapSearches();
+  roundOpen_ = true;
+  roundOpenedAt_ = std::chrono::steady_clock::now();
+  followedUp_.clear();
   for (const OutDatagram& d : BuildSearchRound(round)) {
     if (d.from == DiscoverySocket::Family9Search) {
       if (config_.family9Enabled) SearchFamily9(d.bytes);
@@ -188,7 +195,23 @@ void DiscoveryEngine::Find() {
 
 void DiscoveryEngine::Merge(const TDevInfo& rec) {
   const DeviceList::MergeResult r = list_.MergeDevice(rec);
+  if (r.action == DeviceList::MergeResult::Full) ++stats_.listFull;
   if (onMerged_) onMerged_(r);
+}
+
+bool DiscoveryEngine::FollowUpAllowed(const OutDatagram& f) {
+  if (!roundOpen_) return false;
+  if (std::chrono::steady_clock::now() - roundOpenedAt_ > std::chrono::milliseconds(config_.family8FollowUpWindowMs)) {
+    roundOpen_ = false;
+    return false;
+  }
+  if (followedUp_.size() >= kMaxFollowUpsPerRound) return false;
+  // One request of each kind per camera: the command and the block the request carries (the
+  // camera's own block) tell the cameras apart; the echoed header word does not.
+  if (f.bytes.size() < 8) return false;
+  std::string key(f.bytes.begin() + 2, f.bytes.begin() + 4);
+  key.append(f.bytes.begin() + 8, f.bytes.end());
+  return followedUp_.insert(std::move(key)).second;
 }
 
 void DiscoveryEngine::HandleDatagram(const UdpDatagram& d) {
@@ -199,6 +222,10 @@ void DiscoveryEngine::HandleDatagram(const UdpDatagram& d) {
   }
   const ParseResult r = ParseDatagram(d.data, [this](const std::string& mac) { return list_.FindDevByMAC(mac); });
   for (const OutDatagram& f : r.followUps) {
+    if (!FollowUpAllowed(f)) {
+      ++stats_.followUpsSkipped;
+      continue;
+    }
     if (SendFrom(f.from, f.port, f.bytes)) ++stats_.followUps;
   }
   if (!r.accepted) return;
@@ -209,23 +236,46 @@ void DiscoveryEngine::HandleDatagram(const UdpDatagram& d) {
 int DiscoveryEngine::ProcessPending() {
   int accepted = 0;
   wake_.Drain();
+  bool cut = false;
   if (running_) {
     const uint64_t before = stats_.accepted;
-    for (auto& s : sockets_) {
-      for (int i = 0; i < kMaxReadsPerSocket && s.IsOpen(); ++i) {
-        auto d = s.Receive(kDiscoveryDatagramMax);
-        if (!d) break;
+    // The sockets in turn, one datagram each, until all are empty or the batch is full.
+    std::array<bool, kDiscoverySocketCount> empty{};
+    for (std::size_t i = 0; i < kDiscoverySocketCount; ++i) empty[i] = !sockets_[i].IsOpen();
+    int budget = std::max(1, config_.maxDatagramsPerTurn);
+    for (bool any = true; any;) {
+      any = false;
+      for (std::size_t i = 0; i < kDiscoverySocketCount; ++i) {
+        if (empty[i]) continue;
+        if (budget == 0) {
+          cut = true;
+          any = false;
+          break;
+        }
+        auto d = sockets_[i].IsOpen() ? sockets_[i].Receive(kDiscoveryDatagramMax) : std::nullopt;
+        if (!d) {
+          empty[i] = true;
+          continue;
+        }
+        --budget;
+        any = true;
         HandleDatagram(*d);
       }
     }
     accepted += int(stats_.accepted - before);
   }
   // Records from the family-9 threads and other reporters.
-  for (;;) {
+  for (int taken = 0;; ++taken) {
     std::shared_ptr<Pending> p;
     {
       std::lock_guard lock(queueMutex_);
       if (queue_.empty()) break;
+      if (taken >= std::max(1, config_.maxRecordsPerTurn)) {
+        // The wake-up pipe was drained above: signal it again so the owner comes back.
+        cut = true;
+        wake_.Signal();
+        break;
+      }
       p = std::move(queue_.front());
       queue_.pop_front();
     }
@@ -242,6 +292,7 @@ int DiscoveryEngine::ProcessPending() {
     }
   }
   ReapSearches();
+  if (cut) ++stats_.turnsCut;
   return accepted;
 }
 
@@ -271,7 +322,16 @@ void DiscoveryEngine::FinishSearches(int timeoutMs) {
     if (left <= 0) break;
     WaitAndProcess(int(std::min<long long>(left, 50)));
   }
-  ProcessPending();
+  Drain(timeoutMs);
+}
+
+void DiscoveryEngine::Drain(int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  do {
+    const uint64_t cutBefore = stats_.turnsCut;
+    ProcessPending();
+    if (stats_.turnsCut == cutBefore) break;  // nothing was left over
+  } while (std::chrono::steady_clock::now() < deadline);
 }
 
 DiscoveryStats DiscoveryEngine::Stats() const {

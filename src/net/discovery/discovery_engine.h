@@ -22,6 +22,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -30,6 +31,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 #include "core/discovery/cgi_search.h"
@@ -64,6 +66,16 @@ struct DiscoveryConfig {
   // slice, and without this bound the search (and its port) would never end.
   int family9RoundMs = 3000;
   bool family9Enabled = true;
+  // A family-8 answer is followed up only while a round is open: from a search round until
+  // the next one, and at most this long after it. Answers outside a round (a device that
+  // sends them unasked) get no request back.
+  int family8FollowUpWindowMs = 3000;
+  // Work of one ProcessPending() at most: datagrams read (taken from the sockets in turn, so
+  // that a flooded socket cannot starve the others) and records taken from the reporters'
+  // queue. What is left waits for the next turn of the owner's event loop, so a flood cannot
+  // hold the owner's thread (its timer and window) for longer than one such batch.
+  int maxDatagramsPerTurn = 512;
+  int maxRecordsPerTurn = 256;
   // Kernel receive buffer of each socket, sized for a reply storm of many cameras.
   int receiveBufferBytes = 4 << 20;
 };
@@ -78,6 +90,10 @@ struct DiscoveryStats {
   uint64_t family9Busy = 0;    // rounds whose family-9 socket could not be bound
   uint64_t queued = 0;         // records merged from the thread queue
   uint64_t queueDropped = 0;   // records posted while the queue was full: dropped
+  uint64_t followUpsSkipped = 0;  // family-8 answers not followed up: outside a round, or
+                                  // that camera's request of that kind was sent this round
+  uint64_t turnsCut = 0;       // ProcessPending calls that left work for the next turn
+  uint64_t listFull = 0;       // records of new cameras not listed: the list was full
 };
 
 class DiscoveryEngine {
@@ -109,8 +125,9 @@ class DiscoveryEngine {
   // The Find button: clear the list, SearchDevices(0, true).
   void Find();
 
-  // Reads and handles every waiting datagram and queued record. Returns how many records
-  // the session accepted.
+  // Reads and handles the waiting datagrams and queued records, at most one batch of each
+  // (see DiscoveryConfig). Returns how many records the session accepted. When work is left,
+  // the descriptors stay readable, so the owner's next poll or notifier comes back for it.
   int ProcessPending();
   // poll() on fds() for at most timeoutMs, then ProcessPending(). For loops without an event
   // loop (the command line, tests).
@@ -120,6 +137,8 @@ class DiscoveryEngine {
   // Waits (at most timeoutMs) until every running family-9 search has ended, then handles
   // what they delivered. For the end of a timed run.
   void FinishSearches(int timeoutMs);
+  // ProcessPending until nothing is waiting or timeoutMs has passed. For the end of a run.
+  void Drain(int timeoutMs);
 
   // Records from other threads (see above). DeliverAndWait called on the owner's thread
   // merges at once.
@@ -151,6 +170,7 @@ class DiscoveryEngine {
   void SearchFamily9(const std::vector<uint8_t>& request);
   void ReapSearches();
   void HandleDatagram(const UdpDatagram& d);
+  bool FollowUpAllowed(const OutDatagram& f);
   void Merge(const TDevInfo& rec);
   uint16_t MapPort(uint16_t defaultPort) const;
 
@@ -160,6 +180,10 @@ class DiscoveryEngine {
   int round_ = 0;
   bool running_ = false;
   DiscoveryStats stats_;
+  // The open round of the family-8 follow-ups and what was sent in it.
+  std::chrono::steady_clock::time_point roundOpenedAt_{};
+  bool roundOpen_ = false;
+  std::unordered_set<std::string> followedUp_;
   MergedFn onMerged_;
   std::function<void()> sdkSearch_;
 

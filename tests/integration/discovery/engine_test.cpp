@@ -394,8 +394,109 @@ TEST_F(EngineTest, PostedRecordsBeyondTheQueueBoundAreDropped) {
   });
   poster.join();
   EXPECT_EQ(engine->Stats().queueDropped, 20000u - 8192u);
-  engine->ProcessPending();
+  engine->Drain(10000);
   EXPECT_EQ(engine->List().Count(), 8192);
+}
+
+TEST_F(EngineTest, Family8AnswersAreFollowedUpOncePerCameraAndOnlyDuringARound) {
+  // The camera answers every search and information request twice, as a flood or a camera on
+  // two paths would: each request still goes out once per round.
+  f8.SetResponder([this](const Bytes& q) -> std::vector<Bytes> {
+    if (StartsWith(q, {0x10, 0x10, 0x01, 0x0f})) return {testing::Family8SearchAnswer(cam8), testing::Family8SearchAnswer(cam8)};
+    if (StartsWith(q, {0x10, 0x10, 0x12, 0x0f})) return {testing::Family8InfoReply(cam8), testing::Family8InfoReply(cam8)};
+    if (StartsWith(q, {0x10, 0x10, 0x0f, 0x0f})) return {testing::Family8DdnsReply(cam8)};
+    return {};
+  });
+  cfg.family2Port = cfg.family5Port = cfg.family9Port = 9;  // only the family-8 camera
+  MakeEngine();
+  UdpSocket stranger;
+  ASSERT_TRUE(stranger.Bind(0, "127.0.0.1"));
+  // Before any round: an answer nobody asked for gets no request back.
+  ASSERT_TRUE(stranger.SendTo("127.0.0.1", engine->LocalPort(DiscoverySocket::IdUDPServer5), testing::Family8SearchAnswer(cam8)));
+  ASSERT_TRUE(Pump([&] { return engine->Stats().datagrams == 1; }));
+  EXPECT_EQ(engine->Stats().followUps, 0u);
+  EXPECT_EQ(engine->Stats().followUpsSkipped, 1u);
+
+  for (int round = 1; round <= 2; ++round) {
+    engine->Tick();
+    ASSERT_TRUE(Pump([&] { return f8.Requests().size() >= size_t(3 * round) && Find("001122aabbcc") &&
+                                  !Find("001122aabbcc")->DDnsPwd.empty(); }));
+    engine->Drain(1000);
+    testing::PumpUntil(*engine, {&f8}, [] { return false; }, 200);  // late duplicates, if any
+    EXPECT_EQ(f8.Requests().size(), size_t(3 * round)) << round;  // search, information, DDNS
+    EXPECT_EQ(engine->Stats().followUps, uint64_t(2 * round)) << round;
+    if (round == 1) engine->List().ClearDevices();
+  }
+
+  // A round is over once its window has passed: a late answer is not followed up either.
+  engine->Stop();
+  cfg.family8FollowUpWindowMs = 50;
+  MakeEngine();
+  engine->Tick();
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  testing::PumpUntil(*engine, {&f8}, [] { return false; }, 300);
+  EXPECT_EQ(engine->Stats().followUps, 0u);
+  EXPECT_GE(engine->Stats().followUpsSkipped, 1u);
+  EXPECT_EQ(f8.Requests().size(), 7u);  // only the searches of both engines' rounds
+}
+
+// A flood on one socket is read in bounded batches, the sockets in turn: each turn of the
+// owner's loop does at most one batch (so its timer keeps its tick), a camera answering on
+// another socket is listed in the first turn, and nothing that fits the buffers is lost.
+TEST_F(EngineTest, AFloodIsReadInBoundedBatchesWithTheSocketsInTurn) {
+  cfg.maxDatagramsPerTurn = 40;
+  cfg.maxRecordsPerTurn = 25;
+  MakeEngine();
+  UdpSocket flood;
+  ASSERT_TRUE(flood.Bind(0, "127.0.0.1"));
+  const std::vector<uint8_t> junk(64, 0x5A);
+  const int junkCount = 150;
+  for (int i = 0; i < junkCount; ++i)
+    ASSERT_TRUE(flood.SendTo("127.0.0.1", engine->LocalPort(DiscoverySocket::IdUDPServer2), junk));
+  ASSERT_TRUE(flood.SendTo("127.0.0.1", engine->LocalPort(DiscoverySocket::IdUDPServer4),
+                           Family5ReplyFor("00:00:00:00:00:0C", "127.0.0.30", "beside")));
+  for (int i = 0; i < 60; ++i) {
+    TDevInfo d = ExpectedFamily9();
+    d.MAC = "00:1A:2B:00:00:" + std::string(1, char('A' + i / 16)) + std::string(1, "0123456789ABCDEF"[i % 16]);
+    engine->PostRecord(std::move(d));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // loopback delivery
+
+  engine->ProcessPending();
+  EXPECT_EQ(engine->Stats().datagrams, 40u);
+  EXPECT_NE(Find("00000000000C"), nullptr);
+  EXPECT_EQ(engine->List().Count(), 1 + 25);
+  EXPECT_EQ(engine->Stats().turnsCut, 1u);
+  // What was left keeps the descriptors readable for the owner's next turn.
+  EXPECT_GT(engine->WaitAndProcess(0), 0);
+  EXPECT_LE(engine->Stats().datagrams, 80u);
+  engine->Drain(5000);
+  const DiscoveryStats st = engine->Stats();
+  EXPECT_EQ(st.datagrams, uint64_t(junkCount + 1));
+  EXPECT_EQ(engine->List().Count(), 1 + 60);
+
+  // A flood that never stops: the owner's loop still comes round to every tick, one bounded
+  // batch per turn, and the camera beside it is found in every round.
+  std::atomic<bool> stop{false};
+  std::thread flooder([&] {
+    UdpSocket s;
+    if (!s.Bind(0, "127.0.0.1")) return;
+    while (!stop) s.SendTo("127.0.0.1", engine->LocalPort(DiscoverySocket::IdUDPServer2), junk);
+  });
+  f5Replies = {Family5ReplyFor("00:00:00:00:00:0D", "127.0.0.31", "found")};
+  engine->List().ClearDevices();
+  for (int tick = 0; tick < 5; ++tick) {
+    engine->Tick();
+    for (int turn = 0; turn < 20; ++turn) {
+      f5.Serve();
+      const uint64_t before = engine->Stats().datagrams;
+      engine->WaitAndProcess(5);
+      EXPECT_LE(engine->Stats().datagrams - before, 40u);
+    }
+  }
+  stop = true;
+  flooder.join();
+  EXPECT_NE(Find("00000000000D"), nullptr);
 }
 
 TEST_F(EngineTest, FindClearsTheListAndRunsRoundZeroWithTheSdkStep) {

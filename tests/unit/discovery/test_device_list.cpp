@@ -224,6 +224,46 @@ TEST(DeviceList, ExpiryReportsRowsFromLastToFirst) {
   }
 }
 
+// A flood of made-up cameras fills the list to its bound and no further; the cameras already
+// listed keep being refreshed, and the whole list expiring at once is one linear pass whose
+// changes still name each row as a row-by-row removal would.
+TEST(DeviceList, HoldsAtMostItsBoundAndExpiresInBulk) {
+  DeviceList l;
+  auto mac = [](int i) { return "02" + std::to_string(1000000 + i); };
+  auto ip = [](int i) { return "10." + std::to_string(i >> 16) + "." + std::to_string((i >> 8) & 255) + "." + std::to_string(i & 255); };
+  for (int i = 0; i < kMaxDeviceEntries; ++i) ASSERT_TRUE(l.MergeDevice(Dev(5, mac(i), ip(i))).added);
+  const DeviceList::MergeResult over = l.MergeDevice(Dev(5, mac(kMaxDeviceEntries), "10.255.0.1"));
+  EXPECT_FALSE(over.added);
+  EXPECT_EQ(over.action, DeviceList::MergeResult::Full);
+  EXPECT_EQ(l.Count(), kMaxDeviceEntries);
+  EXPECT_EQ(l.FindDevByMAC(mac(kMaxDeviceEntries)), nullptr);
+
+  for (int tick = 0; tick < 9; ++tick) l.ExpireTick();
+  // Every third camera answers again: it stays, everything else expires on the next tick.
+  for (int i = 0; i < kMaxDeviceEntries; i += 3)
+    EXPECT_EQ(l.MergeDevice(Dev(5, mac(i), ip(i))).action, DeviceList::MergeResult::Refreshed);
+  std::vector<std::pair<int, DeviceItemId>> before;
+  for (int r = 0; r < l.Count(); ++r) before.emplace_back(r, l.IdAt(r));
+  Recorder rec;
+  rec.Attach(l);
+  const std::vector<TDevInfo> gone = l.ExpireTick();
+  const int stays = (kMaxDeviceEntries + 2) / 3;
+  ASSERT_EQ(l.Count(), stays);
+  ASSERT_EQ(gone.size(), size_t(kMaxDeviceEntries - stays));
+  ASSERT_EQ(rec.changes.size(), gone.size());
+  // The entries were added in address order, so row i was camera i.
+  for (size_t k = 0, i = kMaxDeviceEntries; k < rec.changes.size(); ++k) {
+    do --i; while (i % 3 == 0);
+    EXPECT_EQ(rec.changes[k].kind, DeviceListChange::Removed);
+    ASSERT_EQ(rec.changes[k].row, int(i)) << k;
+    EXPECT_EQ(rec.changes[k].id, before[i].second);
+    EXPECT_EQ(gone[k].MAC, mac(int(i)));
+  }
+  for (int r = 0; r < l.Count(); ++r) EXPECT_EQ(l.DeviceAt(r).MAC, mac(3 * r));
+  // Room again: a new camera is listed.
+  EXPECT_TRUE(l.MergeDevice(Dev(5, mac(kMaxDeviceEntries), "10.255.0.1")).added);
+}
+
 TEST(DeviceList, Sorting) {
   DeviceList l;
   l.MergeDevice(Dev(9, "t", "192.168.1.10", "beta"));
