@@ -96,8 +96,8 @@ using ConflictQuestion = std::function<bool()>;
 
 // The ten steps behind OK on tables that hold the needed rows. Returns the message key that
 // ended the run (IDS_PORTFORWARD_OK on success). A request too large for the plug-in buffer is
-// refused before the call with IDS_CREATEXML_ERROR. "" when the user refused the conflict
-// question (nothing written).
+// refused before the call with IDS_CREATEXML_ERROR. IDS_PORT_USING when the user answered the
+// conflict question No (nothing written).
 std::string RunPortMapping(TPortForwardTables& tables, const TPortMapInput& in, const PluginCall& call,
                            const ConflictQuestion& ask);
 

@@ -45,8 +45,9 @@ std::optional<Pk2Package> ParsePackage(std::string_view b) {
     Pk2Record rec;
     if (tag == "FILE") {
       uint32_t l = 0, d = 0;
-      if (!ReadU32(b, pos, l) || l > kMaxNameLength || l > s - 4) return std::nullopt;
-      if (s - 4 - l < 4) return std::nullopt;
+      // The record holds at least its name length and data length (8 bytes) besides the name.
+      if (s < 8) return std::nullopt;
+      if (!ReadU32(b, pos, l) || l > kMaxNameLength || l > s - 8) return std::nullopt;
       ReadU32(b, pos + 4 + l, d);
       if (d != s - 8 - l) return std::nullopt;  // S = 8 + L + D
       std::string_view raw = b.substr(pos + 4, l);

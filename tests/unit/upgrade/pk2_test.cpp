@@ -96,6 +96,10 @@ TEST(Pk2Package, RefusedBeforeAnythingIsSent) {
       {"name length of 4 GB", Header(1) + Record("FILE", U32(0xFFFFFFFF) + "abcd" + U32(0))},
       {"name over 255 bytes", Header(1) + Record("FILE", FilePayload(std::string(256, 'n'), "d"))},
       {"data length disagreeing with S", Header(1) + Record("FILE", FilePayload("a", "bc") + "extra")},
+      // A FILE record too short for its two length fields, whatever the bytes after it say.
+      {"FILE record of size 0", Header(2) + Record("FILE", "") + std::string(8, '\0') + good},
+      {"FILE record of size 4", Header(1) + Record("FILE", U32(0))},
+      {"FILE record of size 7", Header(1) + Record("FILE", U32(0) + "abc")},
       {"command beyond the send buffer", Header(1) + Record("CMD ", std::string(2100, 'c'))},
   };
   for (const auto& c : cases) EXPECT_FALSE(ParsePackage(c.bytes)) << c.what;
