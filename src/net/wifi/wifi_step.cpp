@@ -46,9 +46,15 @@ TWiFiScan TWiFiStep::Scan(std::vector<TWiFiEntry>& list) {
       Note("iwlist", "no connection");
       return TWiFiScan::CantConnect;
     }
-    std::vector<TCtpNetwork> nets;
-    ListNetworks(*conn, &nets, ctp_);
-    Note("iwlist", std::to_string(nets.size()) + " network(s)");
+    // A connection may still fail on its first exchange: only an answer is a list.
+    const std::string reply = conn->Exchange(BuildCtpListNetworks(), ctp_);
+    if (!CtpReplyOk(reply)) {
+      Note("iwlist", reply.empty() ? "no answer" : "refused");
+      ReleaseConnection(conn);
+      return TWiFiScan::CantConnect;
+    }
+    const std::vector<TCtpNetwork> nets = ParseCtpNetworkList(reply);
+    Note("iwlist", "ok, " + std::to_string(nets.size()) + " network(s)");
     for (const auto& n : nets) list.push_back(EntryOf(n));
     return TWiFiScan::Ok;
   }
