@@ -1,0 +1,69 @@
+// Cameras on 127.0.0.1 for the wireless step's tests and pictures: a web camera of family 2, 8
+// or 9 and a CTP camera, each seeing "Home Net" (WPA2-PSK AES), "Odd" (a kind the step cannot
+// set) and "Old" (WEP).
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "integration/ctp_http/fake_ctp.h"
+#include "integration/ctp_http/fake_http.h"
+
+namespace kestrova::testing {
+
+inline bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+
+struct WebWiFiCamera {
+  explicit WebWiFiCamera(int fam, std::string ssid = "Old", int encrypt = 1)
+      : family(fam), current(std::move(ssid)), encrypt(encrypt) {}
+  int family;
+  std::string current;  // the network the camera is on
+  int encrypt;          // its security code
+  std::atomic<int> sets{0};
+  test::FakeHttpServer http{[this](const test::HttpRequestSeen& r) -> test::HttpAnswer {
+    const std::string p = r.Path();
+    const std::string blank = family == 8 ? " " : "";
+    if (p.find("wifi_scan.cgi?") != std::string::npos) return {200, "var result=\"ok\";"};
+    if (StartsWith(p, "/get_wifi_scan_result.cgi?")) {
+      std::string t = "var ap_number=3;\r\n";
+      const char* nets[][3] = {{"Home Net", "4", "78"}, {"Odd", "6", "50"}, {"Old", "1", "41"}};
+      for (int i = 0; i < 3; ++i) {
+        const std::string ix = "[" + std::to_string(i) + "]";
+        t += "var ap_ssid" + ix + blank + "=\"" + nets[i][0] + "\";\r\nvar ap_security" + ix + "=" + nets[i][1] +
+             ";\r\nvar ap_mode" + ix + "=0;\r\nvar ap_dbm0" + ix + "='" + nets[i][2] + "';\r\n";
+      }
+      return {200, t};
+    }
+    if (StartsWith(p, "/get_params.cgi?"))
+      return {200, "var wifi_enable=1;\r\nvar wifi_ssid=\"" + current + "\";\r\nvar wifi_encrypt=" +
+                       std::to_string(encrypt) + ";\r\nvar wifi_mode=0;\r\nvar wifi_defkey=2;\r\nvar wifi_key3=\"k3\";\r\n"
+                       "var wifi_wpa_psk=\"homekey123\";\r\n"};
+    if (p.find("set_wifi.cgi?") != std::string::npos) {
+      ++sets;
+      return {200, "rebootme.htm"};
+    }
+    if (p.find("reboot.cgi?") != std::string::npos) return {200, "ok"};
+    return {404, "not found"};
+  }};
+};
+
+struct CtpWiFiCamera {
+  explicit CtpWiFiCamera(std::string ssid = "Home Net") : current(std::move(ssid)) {
+    ctp.answer = [this](const std::string& req) {
+      const std::string cmd = test::CommandOf(req);
+      if (cmd == "iwlist")
+        return test::Framed("200 OK", scanEmpty ? std::string("\r\n")
+                                                : "Home Net,00:11:22:33:44:55,1,0,2,2,78\r\n"
+                                                  "Cafe,00:11:22:33:44:66,0,0,0,0,41\r\n\r\n");
+      if (cmd == "cfgwnic" && req.find("-list") != std::string::npos)
+        return test::Framed("200 OK", "-enable 1\r\n-ssid " + current +
+                                          "\r\n-authmode WPA2PSK\r\n-encryptype AES\r\n-key homekey123\r\n\r\n");
+      return test::Framed("200 OK", "\r\n");
+    };
+  }
+  std::string current;
+  std::atomic<bool> scanEmpty{false};
+  test::FakeCamera ctp;
+};
+
+}  // namespace kestrova::testing
