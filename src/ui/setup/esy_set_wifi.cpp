@@ -173,7 +173,12 @@ TWiFiStep* TfrmEsy_SetWIFI::Step() {
                     cur.DevType == d->DevType;
   // A camera that changed (another one, or this one elsewhere) gets a step of its own: nothing
   // read from the old one is ever sent to it.
-  if (!same) step_ = std::make_unique<TWiFiStep>(*d, CameraUser, CameraPassword, DeviceSeries());
+  if (!same) {
+    // The family-9 driver works on its current device: the camera as listed now (the address
+    // step may have moved it since it was chosen). The same camera keeps the driver's records.
+    if (d->DevType == 9) DeviceSeries().SetDevice(*d);
+    step_ = std::make_unique<TWiFiStep>(*d, CameraUser, CameraPassword, DeviceSeries());
+  }
   return step_.get();
 }
 
