@@ -625,10 +625,14 @@ void Simulator::RunTimers() {
             if (!wip.empty()) l.ip = wip;
             joinLine = "camera=" + l.section + " joined " + l.Setting("wifi_ssid") + " (" + j.why + "), at " + l.ip;
           } else {
-            stayLost = true;
-            cableMs = l.SettingInt("cable_back_ms", -1);
-            joinLine = "camera=" + l.section + " lost: " + j.why +
-                       (cableMs >= 0 ? "; cable back in " + std::to_string(cableMs) + " ms" : "; until the cable is plugged back");
+            // Back on the wire at once unless the cable was pulled for a while (or for good).
+            const std::string cable = l.Setting("cable_back_ms", "0");
+            cableMs = cable == "never" ? -1 : l.SettingInt("cable_back_ms", 0);
+            stayLost = cableMs != 0;
+            joinLine = "camera=" + l.section + (stayLost ? " lost: " : " did not join: ") + j.why +
+                       (!stayLost       ? "; back on the wire"
+                        : cableMs > 0   ? "; cable back in " + std::to_string(cableMs) + " ms"
+                                        : "; until the cable is plugged back");
           }
         }
         if (!stayLost) {
@@ -639,7 +643,7 @@ void Simulator::RunTimers() {
       if (!joinLine.empty()) log_.Line(joinLine);
       if (stayLost) {
         c.lost = true;
-        if (cableMs >= 0) c.up_at = now + std::max(cableMs, 1);
+        if (cableMs > 0) c.up_at = now + cableMs;
         continue;
       }
       Moved(c);  // a factory reset may have brought back another address

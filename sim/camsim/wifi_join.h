@@ -1,6 +1,7 @@
 // Whether a camera joins the wireless network it was given when it restarts: the settings it
 // took (web or CTP form) are checked against the networks it sees, as a camera's radio would
-// find out. A camera that does not join is lost until its cable is plugged back.
+// find out. A camera that does not join is back on the wire, or lost until its cable is
+// plugged back (the simulator's `cable_back_ms`).
 #pragma once
 
 #include <string>

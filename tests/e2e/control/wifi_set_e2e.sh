@@ -112,7 +112,7 @@ expect_requests() {
 
 # Every family joins and comes back; family 2 takes a wireless address of its own.
 camera f2 2 MOI0A1B2C3D4 'http_port = 80\npwd = secret2\nwifi_ip = 192.168.0.142\n'
-camera f5 5 00:21:6B:10:20:30 'sn = CTP5000123\nhttp_port = 81\npwd = vemra\nwifi_enable = 0\nwifi_ssid = Cafe\nwifi_authmode = NONE\n'
+camera f5 5 00:21:6B:10:20:30 'sn = CTP5000123\nhttp_port = 81\npwd = vemra\nwifi_enable = 0\nwifi_ssid = Cafe\nwifi_authmode = NONE\ncable_back_ms = never\n'
 camera f8 8 00:1e:2f:40:50:60 'sn = 0a0b0c0d0e0f10\nhttp_port = 80\ndata_port = 9000\npwd = secret8\n'
 camera f9 9 00:1A:2B:3C:4D:5E 'sn = T9D0004\nhttp_port = 8080\nuser = admin\npwd = 123456\nwifi_key1 = 0123456789\nwifi_key1_bits = 1\n'
 
@@ -146,11 +146,15 @@ expect blank 2 'reboot.cgi: refused (HTTP 401)' 'restart could not be requested'
   --mac MOI0A1B2C3D6 --ssid 'Home Net' --key homekey123
 camera broken 2 MOI0A1B2C3D4 'http_port = 80\nfault = http_error\n'
 expect broken 2 'could not be reached' '!set_wifi' -- --mac MOI0A1B2C3D4 --ssid 'Home Net'
-# A wrong key: the camera takes the settings, restarts and is lost.
+# A wrong key: the camera takes the settings, restarts and, its cable pulled, is lost.
 expect f5 3 'camera=f5 lost: wrong key' 'came back: no' 'did not come back' -- \
   --mac 00216B102030 --ssid 'Home Net' --key wrongkey
-camera never 9 00:1A:2B:3C:4D:5F 'sn = T9D0005\nhttp_port = 80\nuser = admin\npwd = 123456\nfault = no_rejoin\n'
+camera never 9 00:1A:2B:3C:4D:5F 'sn = T9D0005\nhttp_port = 80\nuser = admin\npwd = 123456\nfault = no_rejoin\ncable_back_ms = never\n'
 expect never 3 'camera=never lost: fault no_rejoin' 'came back: no' -- --mac 00:1A:2B:3C:4D:5F --ssid Cafe
+# With its cable left in, a camera that cannot join is back on the wire: it came back.
+camera wired 8 00:1e:2f:40:50:61 'sn = 0a0b0c0d0e0f11\nhttp_port = 80\npwd = secret8\nfault = no_rejoin\n'
+expect wired 0 'camera=wired did not join: fault no_rejoin; back on the wire' 'came back: yes' -- \
+  --mac 001e2f405061 --ssid 'Home Net' --key homekey123 --password secret8
 
 [ $fail = 0 ] || exit 1
 echo "PASS"

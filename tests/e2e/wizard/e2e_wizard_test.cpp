@@ -282,7 +282,7 @@ INSTANTIATE_TEST_SUITE_P(EveryFamily, WizardWiFiE2E, ::testing::ValuesIn(kWiFiCa
 // countdown looks only after its first half; at this scale that half outlasts the list's memory
 // of the camera from before its restart.
 TEST(WizardE2ELost, TheCameraThatDoesNotComeBack) {
-  WalkThroughSetIp(kWiFiCases[0], std::string(kWiFi) + "fault = no_rejoin\n", IDYES, [&](Walk& k) {
+  WalkThroughSetIp(kWiFiCases[0], std::string(kWiFi) + "fault = no_rejoin\ncable_back_ms = never\n", IDYES, [&](Walk& k) {
     k.setIp.btnNext->click();
     auto* page = qobject_cast<TfrmEsy_SetWIFI*>(k.w.CurrentPage());
     ASSERT_NE(page, nullptr);
