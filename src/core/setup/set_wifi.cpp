@@ -4,6 +4,8 @@
 
 namespace kestrova {
 
+bool ListableEntry(const TWiFiEntry& e) { return !e.SSID.empty() && e.SSID.size() <= kMaxSsidBytes; }
+
 TWiFiEntry EntryOf(const TWiFiRecord& rec, std::string text) {
   TWiFiEntry e;
   e.Text = std::move(text);

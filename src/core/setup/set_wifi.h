@@ -39,6 +39,11 @@ struct TWiFiEntry {
   bool operator==(const TWiFiEntry&) const = default;
 };
 
+// A network name is 1 to 32 bytes: an entry whose SSID is empty or longer is no network (a
+// broken scan reply) and is not listed.
+inline constexpr size_t kMaxSsidBytes = 32;
+bool ListableEntry(const TWiFiEntry& entry);
+
 TWiFiEntry EntryOf(const TWiFiRecord& rec, std::string text);  // family 9
 TWiFiEntry EntryOf(const TCtpNetwork& net);                    // family 5
 TWiFiEntry EntryOf(const TWiFi& net);                          // families 2, 8 and the others

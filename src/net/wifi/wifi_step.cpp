@@ -31,6 +31,12 @@ TWiFiStep::TWiFiStep(const TDevInfo& dev, std::string user, std::string password
 }
 
 TWiFiScan TWiFiStep::Scan(std::vector<TWiFiEntry>& list) {
+  const TWiFiScan r = ScanAll(list);
+  std::erase_if(list, [](const TWiFiEntry& e) { return !ListableEntry(e); });
+  return r;
+}
+
+TWiFiScan TWiFiStep::ScanAll(std::vector<TWiFiEntry>& list) {
   list.clear();
   if (dev_.DevType == 9) {
     std::vector<TScanItem> items;

@@ -63,8 +63,9 @@ class TWiFiStep {
   }
   const TDevInfo& Device() const { return dev_; }
 
-  // The networks the camera sees, in its order (list is emptied first). Family 2 (and the
-  // others) send the scan twice, family 8 once under "/cgi-bin".
+  // The networks the camera sees, in its order (list is emptied first), without entries that
+  // name no network (ListableEntry). Family 2 (and the others) send the scan twice, family 8
+  // once under "/cgi-bin".
   TWiFiScan Scan(std::vector<TWiFiEntry>& list);
 
   // The camera's current settings into the form, against the list of the last scan. Family 5
@@ -81,6 +82,7 @@ class TWiFiStep {
   void Note(const std::string& request, const std::string& outcome) const {
     if (report_) report_(request, outcome);
   }
+  TWiFiScan ScanAll(std::vector<TWiFiEntry>& list);
   TWiFiApplyResult ApplyCgi(const TWiFiForm& form, const std::string& selectedMac);
   TWiFiApplyResult ApplyFamily9(const TWiFiForm& form);
   TWiFiApplyResult ApplyCtp(const TWiFiForm& form, const std::vector<TWiFiEntry>& list, const std::string& selectedMac);

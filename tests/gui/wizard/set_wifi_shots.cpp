@@ -39,16 +39,7 @@ void Save(WizardWindow& ww, const QString& dir, const QString& name, const char*
 }
 
 TfrmEsy_SetWIFI* Open(WizardWindow& ww, const TDevInfo& cam, const char* password) {
-  ww.Listed(cam);
-  SelectedMac = cam.MAC;
-  SelectedIp = cam.IP;
-  CameraUser = "admin";
-  CameraPassword = password;
-  if (cam.DevType == 9) DeviceSeries().SetDevice(cam);
-  ww.Show("TfrmEsy_DevList");  // the step reads the camera each time it is shown
-  auto* page = static_cast<TfrmEsy_SetWIFI*>(ww.Show("TfrmEsy_SetWIFI"));
-  page->SetWaitForCamera([](int, const std::string&, const std::string&, const QString&) { return 0; });
-  return page;
+  return ShowWiFiStep(ww, cam, password, [](int, const std::string&, const std::string&, const QString&) { return 0; });
 }
 
 }  // namespace

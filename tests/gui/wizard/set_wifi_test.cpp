@@ -49,22 +49,14 @@ class SetWiFiPageTest : public ::testing::Test {
     SetMessageBoxHook(nullptr);
     CtpPoolClear();
   }
-  // Chooses the camera as the device step does and shows the wireless step.
   TfrmEsy_SetWIFI* Open(WizardWindow& ww, const TDevInfo& cam, const char* password = "pw") {
-    ww.Listed(cam);
-    SelectedMac = cam.MAC;
-    SelectedIp = cam.IP;
-    CameraUser = "admin";
-    CameraPassword = password;
-    if (cam.DevType == 9) DeviceSeries().SetDevice(cam);
-    auto* page = static_cast<TfrmEsy_SetWIFI*>(ww.Show("TfrmEsy_SetWIFI"));
-    page->SetWaitForCamera([this](int s, const std::string& mac, const std::string& ip, const QString& hint) {
+    return testing::ShowWiFiStep(ww, cam, password, [this](int s, const std::string& mac, const std::string& ip,
+                                                           const QString& hint) {
       waits.push_back({s, mac, ip, hint});
       const int r = waitResults.empty() ? 0 : waitResults.front();
       if (!waitResults.empty()) waitResults.erase(waitResults.begin());
       return r;
     });
-    return page;
   }
   void Click(TfrmEsy_SetWIFI* page, int row) {
     page->lstWiFi->setCurrentRow(row);

@@ -1,13 +1,16 @@
 // Cameras on 127.0.0.1 for the wireless step's tests and pictures: a web camera of family 2, 8
 // or 9 and a CTP camera, each seeing "Home Net" (WPA2-PSK AES), "Odd" (a kind the step cannot
-// set) and "Old" (WEP).
+// set) and "Old" (WEP); and showing the step for one of them.
 #pragma once
 
 #include <atomic>
 #include <string>
 
+#include "gui/wizard/wizard_fixture.h"
 #include "integration/ctp_http/fake_ctp.h"
 #include "integration/ctp_http/fake_http.h"
+#include "net/cgi/device_series.h"
+#include "ui/setup/esy_set_wifi.h"
 
 namespace kestrova::testing {
 
@@ -65,5 +68,21 @@ struct CtpWiFiCamera {
   std::atomic<bool> scanEmpty{false};
   test::FakeCamera ctp;
 };
+
+// Chooses the camera as the device step does (the wizard state, the family-9 driver) and shows
+// the wireless step, which reads it; the step's countdown is `wait`.
+inline TfrmEsy_SetWIFI* ShowWiFiStep(WizardWindow& ww, const TDevInfo& cam, const char* password,
+                                     TfrmEsy_SetWIFI::WaitFn wait) {
+  ww.Listed(cam);
+  SelectedMac = cam.MAC;
+  SelectedIp = cam.IP;
+  CameraUser = "admin";
+  CameraPassword = password;
+  if (cam.DevType == 9) DeviceSeries().SetDevice(cam);
+  ww.Show("TfrmEsy_DevList");  // the step reads the camera each time it is shown
+  auto* page = static_cast<TfrmEsy_SetWIFI*>(ww.Show("TfrmEsy_SetWIFI"));
+  page->SetWaitForCamera(std::move(wait));
+  return page;
+}
 
 }  // namespace kestrova::testing

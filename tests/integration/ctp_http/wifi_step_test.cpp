@@ -150,6 +150,38 @@ TEST_F(WiFiStepTest, CgiFailuresEndWhereTheyHappen) {
   }
 }
 
+TEST_F(WiFiStepTest, BrokenScanRepliesListOnlyNetworks) {
+  const std::string longName(5000, 'x');
+  struct Case {
+    const char* what;
+    std::string reply;
+    std::vector<std::string> ssids;
+  };
+  const Case cases[] = {
+      {"an absurd count with two entries", "var ap_number=99999999;\r\nvar ap_ssid[0]=\"A\";\r\nvar ap_ssid[7]=\"B\";\r\n",
+       {"A", "B"}},
+      {"a negative count", "var ap_number=-5;\r\nvar ap_ssid[0]=\"A\";\r\n", {}},
+      {"no count", "var ap_ssid[0]=\"A\";\r\n", {}},
+      {"entries missing and unterminated", "var ap_number=3;\r\nvar ap_ssid[1]=\"B\";\r\nvar ap_ssid[2]=\"C", {"B"}},
+      {"an overlong name", "var ap_number=2;\r\nvar ap_ssid[0]=\"" + longName + "\";\r\nvar ap_ssid[1]=\"" +
+                               std::string(32, 'y') + "\";\r\n",
+       {std::string(32, 'y')}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeHttpServer server([&](const HttpRequestSeen& r) -> HttpAnswer {
+      if (Starts(r.Path(), "/get_wifi_scan_result.cgi?")) return {200, c.reply};
+      return {200, "var result=\"ok\";"};
+    });
+    TWiFiStep step(Device(2, server.Port()), "admin", "pw", series_);
+    std::vector<TWiFiEntry> list;
+    ASSERT_EQ(step.Scan(list), TWiFiScan::Ok);
+    std::vector<std::string> got;
+    for (const auto& e : list) got.push_back(e.SSID);
+    EXPECT_EQ(got, c.ssids);
+  }
+}
+
 TEST_F(WiFiStepTest, UnreachableCameraCannotBeScannedOrRead) {
   uint16_t closedPort = 0;
   {
