@@ -169,11 +169,17 @@ TEST_F(SetWiFiPageTest, ApplyThenTheRestartWait) {
     EXPECT_EQ(waits[0].mac, "MOI0A1B2C3D4");
     EXPECT_EQ(waits[0].ip, "127.0.0.1");
     EXPECT_EQ(waits[0].hint, Msg("IDS_REMOVELAN"));
-    if (waits.size() > 1) EXPECT_EQ(waits[1].hint, Msg("IDS_PLUGLAN"));
+    if (waits.size() > 1) {
+      EXPECT_EQ(waits[1].hint, Msg("IDS_PLUGLAN"));
+    }
     ASSERT_EQ(boxes.size(), c.boxes.size());
     for (size_t i = 0; i < boxes.size(); ++i) EXPECT_EQ(boxes[i].text, Msg(c.boxes[i]));
-    if (!boxes.empty()) EXPECT_EQ(boxes[0].flags, MB_YESNO | MB_ICONSTOP);
-    if (boxes.size() > 1) EXPECT_EQ(boxes[1].flags, MB_OK | MB_ICONWARNING);
+    if (!boxes.empty()) {
+      EXPECT_EQ(boxes[0].flags, MB_YESNO | MB_ICONSTOP);
+    }
+    if (boxes.size() > 1) {
+      EXPECT_EQ(boxes[1].flags, MB_OK | MB_ICONWARNING);
+    }
     EXPECT_EQ(ww.Current(), c.pageAfter);
     EXPECT_EQ(page->lblOK->text() == Msg("IDS_SETWIFIOK"), c.ok);
   }

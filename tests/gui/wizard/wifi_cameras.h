@@ -16,6 +16,13 @@ namespace kestrova::testing {
 
 inline bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
 
+inline test::HttpAnswer Answer(int status, std::string body) {
+  test::HttpAnswer a;
+  a.status = status;
+  a.body = std::move(body);
+  return a;
+}
+
 struct WebWiFiCamera {
   explicit WebWiFiCamera(int fam, std::string ssid = "Old", int encrypt = 1)
       : family(fam), current(std::move(ssid)), encrypt(encrypt) {}
@@ -23,10 +30,10 @@ struct WebWiFiCamera {
   std::string current;  // the network the camera is on
   int encrypt;          // its security code
   std::atomic<int> sets{0};
-  test::FakeHttpServer http{[this](const test::HttpRequestSeen& r) -> test::HttpAnswer {
+  test::FakeHttpServer http{[this](const test::HttpRequestSeen& r) {
     const std::string p = r.Path();
     const std::string blank = family == 8 ? " " : "";
-    if (p.find("wifi_scan.cgi?") != std::string::npos) return {200, "var result=\"ok\";"};
+    if (p.find("wifi_scan.cgi?") != std::string::npos) return Answer(200, "var result=\"ok\";");
     if (StartsWith(p, "/get_wifi_scan_result.cgi?")) {
       std::string t = "var ap_number=3;\r\n";
       const char* nets[][3] = {{"Home Net", "4", "78"}, {"Odd", "6", "50"}, {"Old", "1", "41"}};
@@ -35,18 +42,18 @@ struct WebWiFiCamera {
         t += "var ap_ssid" + ix + blank + "=\"" + nets[i][0] + "\";\r\nvar ap_security" + ix + "=" + nets[i][1] +
              ";\r\nvar ap_mode" + ix + "=0;\r\nvar ap_dbm0" + ix + "='" + nets[i][2] + "';\r\n";
       }
-      return {200, t};
+      return Answer(200, t);
     }
     if (StartsWith(p, "/get_params.cgi?"))
-      return {200, "var wifi_enable=1;\r\nvar wifi_ssid=\"" + current + "\";\r\nvar wifi_encrypt=" +
+      return Answer(200, "var wifi_enable=1;\r\nvar wifi_ssid=\"" + current + "\";\r\nvar wifi_encrypt=" +
                        std::to_string(encrypt) + ";\r\nvar wifi_mode=0;\r\nvar wifi_defkey=2;\r\nvar wifi_key3=\"k3\";\r\n"
-                       "var wifi_wpa_psk=\"homekey123\";\r\n"};
+                       "var wifi_wpa_psk=\"homekey123\";\r\n");
     if (p.find("set_wifi.cgi?") != std::string::npos) {
       ++sets;
-      return {200, "rebootme.htm"};
+      return Answer(200, "rebootme.htm");
     }
-    if (p.find("reboot.cgi?") != std::string::npos) return {200, "ok"};
-    return {404, "not found"};
+    if (p.find("reboot.cgi?") != std::string::npos) return Answer(200, "ok");
+    return Answer(404, "not found");
   }};
 };
 

@@ -201,7 +201,9 @@ TEST_F(WiFiStepTest, UnreachableCameraCannotBeScannedOrRead) {
     std::vector<TWiFiEntry> list;
     EXPECT_EQ(step.Scan(list), TWiFiScan::CantConnect);
     TWiFiForm form;
-    if (family != 9) EXPECT_EQ(step.ReadSettings(list, form), TWiFiRead::CantConnect);
+    if (family != 9) {
+      EXPECT_EQ(step.ReadSettings(list, form), TWiFiRead::CantConnect);
+    }
   }
 }
 
