@@ -20,6 +20,7 @@
 
 #include "bytes.h"
 #include "responder.h"
+#include "wifi_join.h"
 
 namespace kestrova::camsim {
 
@@ -248,7 +249,7 @@ bool Simulator::Start() {
 
   sigset_t set;
   sigemptyset(&set);
-  for (int s : {SIGHUP, SIGTERM, SIGINT, SIGUSR1}) sigaddset(&set, s);
+  for (int s : {SIGHUP, SIGTERM, SIGINT, SIGUSR1, SIGUSR2}) sigaddset(&set, s);
   sigprocmask(SIG_BLOCK, &set, nullptr);  // before any thread starts: they inherit the mask
   sigfd_ = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
   evfd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -605,16 +606,57 @@ void Simulator::RunTimers() {
     }
     if (c.up_at && c.up_at <= now) {
       c.up_at = 0;
+      std::string joinLine;
+      bool stayLost = false;
+      int cableMs = -1;
       {
         std::lock_guard<std::mutex> lock(mu_);
-        c.offline = false;
-        c.live.extra.erase("upgrade_mode");  // a restart ends the upgrade mode
+        auto& l = c.live;
+        if (c.lost) {
+          // The cable is back: the camera is on the wire at its wired address again.
+          c.lost = false;
+          joinLine = "camera=" + l.section + " cable plugged back";
+        } else if (l.Setting("wifi_changed") == "1") {
+          // The user pulled the cable as told: the camera comes back only over its wireless.
+          l.extra.erase("wifi_changed");
+          const JoinOutcome j = DecideJoin(l);
+          if (j.joined) {
+            const std::string wip = l.Setting("wifi_ip");
+            if (!wip.empty()) l.ip = wip;
+            joinLine = "camera=" + l.section + " joined " + l.Setting("wifi_ssid") + " (" + j.why + "), at " + l.ip;
+          } else {
+            // Back on the wire at once unless the cable was pulled for a while (or for good).
+            const std::string cable = l.Setting("cable_back_ms", "0");
+            cableMs = cable == "never" ? -1 : l.SettingInt("cable_back_ms", 0);
+            stayLost = cableMs != 0;
+            joinLine = "camera=" + l.section + (stayLost ? " lost: " : " did not join: ") + j.why +
+                       (!stayLost       ? "; back on the wire"
+                        : cableMs > 0   ? "; cable back in " + std::to_string(cableMs) + " ms"
+                                        : "; until the cable is plugged back");
+          }
+        }
+        if (!stayLost) {
+          c.offline = false;
+          l.extra.erase("upgrade_mode");  // a restart ends the upgrade mode
+        }
+      }
+      if (!joinLine.empty()) log_.Line(joinLine);
+      if (stayLost) {
+        c.lost = true;
+        if (cableMs > 0) c.up_at = now + cableMs;
+        continue;
       }
       Moved(c);  // a factory reset may have brought back another address
       if (!c.web && !c.ctp) StartServices(c, false);
       log_.Line("camera=" + c.configured.section + " up");  // after its servers listen again
     }
   }
+}
+
+void Simulator::PlugCablesBack() {
+  const long long now = NowMs();
+  for (auto& c : cams_)
+    if (c.lost) c.up_at = now;  // comes up on the next timer round
 }
 
 long long Simulator::NextTimer() const {
@@ -696,6 +738,7 @@ int Simulator::Run() {
       while (read(sigfd_, &si, sizeof si) == sizeof si) {
         if (si.ssi_signo == SIGHUP) reload = true;
         else if (si.ssi_signo == SIGUSR1) DumpState();
+        else if (si.ssi_signo == SIGUSR2) PlugCablesBack();
         else stop = true;
       }
       if (stop) {

@@ -61,6 +61,7 @@ class Simulator {
     std::unique_ptr<TcpService> web, ctp, upload;
     int web_port = 0, ctp_port = 0, upload_port = 0;  // loopback: keep the ports across restarts
     bool offline = false;     // restarting: answers nothing (guarded by mu_)
+    bool lost = false;        // off the wire and not on a wireless network: waits for its cable
     long long down_at = 0, up_at = 0;  // scheduled restart (ms, monotonic), 0 = none
     uint16_t served_http_port = 0;
     std::string served_ip;
@@ -96,6 +97,8 @@ class Simulator {
   void TakeEvents();
   void Reload();
   void DumpState();
+  // SIGUSR2: every camera lost after a failed wireless join is on the wire again.
+  void PlugCablesBack();
   void Emit(const std::string& line);
   uint16_t ServicePort(int family) const;
   int SocketFor(const std::string& camera, int family);

@@ -5,6 +5,7 @@
 
 #include "bytes.h"
 #include "responder.h"
+#include "wifi_join.h"
 
 namespace kestrova::camsim {
 
@@ -120,15 +121,6 @@ CgiAnswer ErrorPage(int status, const std::string& title) {
            std::to_string(status) + " " + title + "</h1></body></html>\r\n";
   a.note = title;
   return a;
-}
-
-// CGI security code (0 none, 1 WEP, 2 WPA-PSK AES, 3 WPA-PSK TKIP, 4 WPA2-PSK AES,
-// 5 WPA2-PSK TKIP) of a scan entry described in the CTP form.
-int CgiSecurity(const WifiNetwork& w) {
-  if (w.security != 1) return 0;
-  if (w.authtype == 0) return 1;
-  if (w.authtype == 1) return w.cipher == 1 ? 3 : 2;
-  return w.cipher == 1 ? 5 : 4;
 }
 
 std::string ScanResult(const CameraConfig& c) {
@@ -317,6 +309,7 @@ CgiAnswer HandleCgi(CameraConfig& cam, const CgiRequest& req) {
     bool hasCh = false;
     std::string ch = Param(req, "channel", &hasCh);
     if (hasCh) cam.extra["wifi_channel"] = ch;
+    cam.extra["wifi_changed"] = "1";  // tried at the next restart
     CgiAnswer a = Text(Page(nextUrl, "ok"));
     a.note = "wireless settings taken: ssid=" + cam.Setting("wifi_ssid") +
              " encrypt=" + cam.Setting("wifi_encrypt");

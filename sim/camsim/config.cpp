@@ -66,22 +66,23 @@ std::optional<Fault> FaultFromName(const std::string& n) {
       {"oversized", Fault::Oversized}, {"refuse_set", Fault::RefuseSet},
       {"no_auth", Fault::NoAuth},      {"hang", Fault::Hang},
       {"http_error", Fault::HttpError}, {"close_mid_reply", Fault::CloseMid},
-      {"garbage", Fault::Garbage},
+      {"garbage", Fault::Garbage}, {"no_rejoin", Fault::NoRejoin},
   };
   for (auto& [name, f] : kNames)
     if (n == name) return f;
   return std::nullopt;
 }
 
-// One scan entry: "ssid|bssid|security|mode|authtype|cipher|signal[|channel]".
+// One scan entry: "ssid|bssid|security|mode|authtype|cipher|signal[|channel[|web security]]".
 bool ParseScan(const std::string& v, WifiNetwork& w) {
   auto f = Split(v, '|');
   if (f.size() < 7) return false;
   w.ssid = f[0];
   w.bssid = f[1];
-  long long n[6] = {0, 0, 0, 0, 0, 6};
-  for (size_t i = 2; i < f.size() && i < 8; ++i)
+  long long n[7] = {0, 0, 0, 0, 0, 6, -1};
+  for (size_t i = 2; i < f.size() && i < 9; ++i)
     if (!ToInt(f[i], n[i - 2])) return false;
+  w.web_security = int(n[6]);
   w.security = int(n[0]);
   w.mode = int(n[1]);
   w.authtype = int(n[2]);
@@ -181,7 +182,8 @@ bool BuildCamera(const Section& sec, CameraConfig& c, std::string& error) {
     } else if (k == "set_status") {
       if (!needInt(0, 0xFFFFFFFFll)) return false;
       c.set_status = uint32_t(n);
-    } else if (k.rfind("scan", 0) == 0) {
+    } else if (k.size() > 4 && k.rfind("scan", 0) == 0 &&
+               std::all_of(k.begin() + 4, k.end(), [](char ch) { return ch >= '0' && ch <= '9'; })) {
       WifiNetwork w;
       if (!ParseScan(v, w)) {
         error = Where(sec, i) + ": expected ssid|bssid|security|mode|authtype|cipher|signal";
@@ -285,6 +287,7 @@ const char* FaultName(Fault f) {
     case Fault::HttpError: return "http_error";
     case Fault::CloseMid: return "close_mid_reply";
     case Fault::Garbage: return "garbage";
+    case Fault::NoRejoin: return "no_rejoin";
   }
   return "?";
 }

@@ -26,6 +26,7 @@ enum class Fault {
   HttpError,    // (HTTP) answers every request with an error page (status 500)
   CloseMid,     // (CTP) sends half of each reply, then closes the connection
   Garbage,      // (CTP) answers with bytes that are not CTP
+  NoRejoin,     // (wireless) never joins a wireless network after a restart, whatever it was given
 };
 
 struct WifiNetwork {  // one network of a wireless scan, as the camera reports it
@@ -33,6 +34,7 @@ struct WifiNetwork {  // one network of a wireless scan, as the camera reports i
   int security = 1, mode = 0, authtype = 2, cipher = 2;
   int signal = 70;
   int channel = 6;
+  int web_security = -1;  // the web scan's security code; -1: derived from the CTP form
   bool operator==(const WifiNetwork&) const = default;
 };
 

@@ -122,6 +122,7 @@ CtpAnswer HandleCtp(CameraConfig& cam, const CtpRequest& req) {
         a.note = "cfgwnic without arguments";
       } else {
         a.reply = Ok("");
+        cam.extra["wifi_changed"] = "1";  // tried at the next restart
         a.note = "wireless settings taken: ssid=" + cam.Setting("wifi_ssid") + " authmode=" +
                  cam.Setting("wifi_authmode");
       }

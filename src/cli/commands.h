@@ -7,6 +7,7 @@ namespace kestrova {
 int CmdDiscover(int argc, char** argv);
 int CmdSetIp(int argc, char** argv);
 int CmdWifiScan(int argc, char** argv);
+int CmdWifiSet(int argc, char** argv);
 int CmdSetup(int argc, char** argv);
 int CmdRouters(int argc, char** argv);
 int CmdPortMap(int argc, char** argv);

@@ -17,6 +17,7 @@ const Command kCommands[] = {
     {"discover", kestrova::CmdDiscover, "discover [--seconds N] [--json]   list the cameras on the LAN"},
     {"set-ip", kestrova::CmdSetIp, "set-ip ...                         give a camera new network settings"},
     {"wifi-scan", kestrova::CmdWifiScan, "wifi-scan ...                      list the wireless networks a camera sees"},
+    {"wifi-set", kestrova::CmdWifiSet, "wifi-set --mac MAC --ssid SSID ...  join a camera to a wireless network it sees"},
     {"setup", kestrova::CmdSetup, "setup --mac MAC ...                give a camera a working address in this PC's subnet"},
     {"routers", kestrova::CmdRouters, "routers [--lang CODE]              list the routers the port-mapping window offers"},
     {"port-map", kestrova::CmdPortMap, "port-map --router N ...            have the router forward the camera's ports"},

@@ -23,6 +23,7 @@
 #include "ui/i18n/apply_strings.h"
 #include "ui/setup/adv_main.h"
 #include "ui/setup/esy_set_ip.h"
+#include "ui/setup/esy_set_wifi.h"
 #include "ui/skin/controls.h"
 #include "ui/skin/skin.h"
 

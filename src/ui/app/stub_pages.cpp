@@ -5,8 +5,6 @@
 
 namespace kestrova {
 
-TfrmEsy_SetWIFI::TfrmEsy_SetWIFI(QWidget* parent) : TWizardStepPage(parent, "TfrmEsy_SetWIFI") {}
-
 TfrmEsy_ChkDDNS::TfrmEsy_ChkDDNS(QWidget* parent) : TWizardStepPage(parent, "TfrmEsy_ChkDDNS") {}
 
 // Next counts one more camera (the step table).

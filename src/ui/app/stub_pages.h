@@ -6,12 +6,6 @@
 
 namespace kestrova {
 
-class TfrmEsy_SetWIFI : public TWizardStepPage {
-  Q_OBJECT
- public:
-  explicit TfrmEsy_SetWIFI(QWidget* parent = nullptr);
-};
-
 class TfrmEsy_ChkDDNS : public TWizardStepPage {
   Q_OBJECT
  public:

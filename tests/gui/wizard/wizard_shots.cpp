@@ -89,8 +89,10 @@ int main(int argc, char** argv) {
     if (!PumpUntil([&] { return ww.setIp->lblOK->isVisible(); })) Fail("no success shown");
     Save(ww, out, "setip_ok", code);
 
-    // The later steps (their work comes with their own steps).
-    for (const char* page : {"TfrmEsy_SetWIFI", "TfrmEsy_ChkDDNS", "TfrmEsy_PortForward", "TfrmEsy_SelAccess"}) {
+    // The later steps (their work comes with their own steps). The wireless step talks to the
+    // chosen camera, made up here with addresses off loopback: its pictures come from its own
+    // tool (set_wifi_shots), against cameras on 127.0.0.1.
+    for (const char* page : {"TfrmEsy_ChkDDNS", "TfrmEsy_PortForward", "TfrmEsy_SelAccess"}) {
       ww.Show(page);
       Save(ww, out, QString::fromLatin1(page).mid(8).toLower(), code);
     }
