@@ -223,4 +223,14 @@ TSetDdnsResult SetDdnsAccount(int32_t family, std::string_view base, std::string
   return TSetDdnsResult::Taken;
 }
 
+int WaitForCameraBack(int seconds, const std::function<bool(int ms)>& pause, const std::function<bool()>& listed) {
+  const int ticks = seconds * 10;  // of 100 ms
+  for (int t = 1; t <= ticks; ++t) {
+    if (pause && !pause(100)) return 1;
+    if (t == ticks) break;
+    if (t / 10 > kRestartBlindSeconds && listed && listed()) return 0;
+  }
+  return 2;
+}
+
 }  // namespace kestrova::remote

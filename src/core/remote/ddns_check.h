@@ -86,4 +86,10 @@ TSetDdnsResult SetDdnsAccount(int32_t family, std::string_view base, std::string
                               std::string_view cameraPassword, std::string_view id, std::string_view password,
                               std::string_view server, const HttpGetFn& get);
 
+// The restart countdown's rule where no dialog counts: waits `seconds` in steps of 100 ms
+// (pause returns false to stop), looking at the device list (listed) only once more than 30
+// whole seconds have passed. 0 the camera is listed again, 1 stopped, 2 the time ran out.
+inline constexpr int kRestartBlindSeconds = 30;
+int WaitForCameraBack(int seconds, const std::function<bool(int ms)>& pause, const std::function<bool()>& listed);
+
 }  // namespace kestrova::remote

@@ -306,3 +306,47 @@ TEST(SetDdns, Family2Write) {
 
 }  // namespace
 }  // namespace kestrova::remote
+
+namespace kestrova::remote {
+namespace {
+
+// The countdown after the account write: the list is looked at only after 30 whole seconds,
+// then every 100 ms until the 40 seconds are over.
+TEST(SetDdns, WaitForTheCameraToComeBack) {
+  struct Case {
+    int backAtMs;   // the camera is listed from then on (-1 never)
+    int stopAtMs;   // pause refuses from then on (-1 never)
+    int result;
+    int endedAtMs;
+  } cases[] = {
+      {0, -1, 0, 31000},       // listed all along: seen once 31 whole seconds have passed
+      {10000, -1, 0, 31000},
+      {35000, -1, 0, 35000},
+      {39800, -1, 0, 39800},
+      {39900, -1, 0, 39900},
+      {40000, -1, 2, 40000},   // time runs out at the same moment
+      {-1, -1, 2, 40000},
+      {-1, 5000, 1, 5000},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.backAtMs);
+    int now = 0, looks = 0;
+    int r = WaitForCameraBack(
+        kSetDdnsWaitSeconds,
+        [&](int ms) {
+          if (c.stopAtMs >= 0 && now + ms > c.stopAtMs) return false;
+          now += ms;
+          return true;
+        },
+        [&] {
+          ++looks;
+          EXPECT_GE(now, 31000);
+          return c.backAtMs >= 0 && now >= c.backAtMs;
+        });
+    EXPECT_EQ(r, c.result);
+    EXPECT_EQ(now, c.endedAtMs);
+  }
+}
+
+}  // namespace
+}  // namespace kestrova::remote
