@@ -12,22 +12,4 @@ class TfrmEsy_SetWIFI : public TWizardStepPage {
   explicit TfrmEsy_SetWIFI(QWidget* parent = nullptr);
 };
 
-class TfrmEsy_ChkDDNS : public TWizardStepPage {
-  Q_OBJECT
- public:
-  explicit TfrmEsy_ChkDDNS(QWidget* parent = nullptr);
-};
-
-class TfrmEsy_PortForward : public TWizardStepPage {
-  Q_OBJECT
- public:
-  explicit TfrmEsy_PortForward(QWidget* parent = nullptr);
-};
-
-class TfrmEsy_SelAccess : public TWizardStepPage {
-  Q_OBJECT
- public:
-  explicit TfrmEsy_SelAccess(QWidget* parent = nullptr);
-};
-
 }  // namespace kestrova
