@@ -1,5 +1,7 @@
 #include "ui/remote/esy_chk_ddns.h"
 
+#include <algorithm>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -71,6 +73,18 @@ TfrmEsy_ChkDDNS::TfrmEsy_ChkDDNS(QWidget* parent) : TWizardStepPage(parent, "Tfr
   connect(spbChangeDDNS, &QToolButton::clicked, this, &TfrmEsy_ChkDDNS::spbChangeDDNSClick);
 
   ApplyStrings(this);
+  FitButtons();
+}
+
+void TfrmEsy_ChkDDNS::FitButtons() {
+  int right = 612;
+  for (TTeSpeedButton* b : {spbChangeDDNS, spbCheck}) {
+    const int w = std::max(80, b->sizeHint().width() + 12);
+    right -= w;
+    b->setGeometry(right, b->y(), w, b->height());
+    right -= 8;
+  }
+  lblOK->setGeometry(40, lblOK->y(), right - 40, lblOK->height());
 }
 
 TfrmEsy_ChkDDNS::~TfrmEsy_ChkDDNS() { ForgetCheck(); }
@@ -97,6 +111,7 @@ void TfrmEsy_ChkDDNS::ClearResult() {
 }
 
 void TfrmEsy_ChkDDNS::FormShow() {
+  FitButtons();  // the captions may be another language's now
   lblOK->setText(Q(LoadStr("IDS_CHECKING")));
   const TDevInfo* device = CurrentDevice();
   if (!device) {

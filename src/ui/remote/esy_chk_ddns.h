@@ -66,6 +66,7 @@ class TfrmEsy_ChkDDNS : public TWizardStepPage {
   void StartCheck(const TDevInfo& device);
   void ForgetCheck();
   void ClearResult();
+  void FitButtons();
 
   QPointer<TCheckDDNSThread> check_;
   remote::TResultBox box_;

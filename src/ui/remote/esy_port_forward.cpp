@@ -1,5 +1,7 @@
 #include "ui/remote/esy_port_forward.h"
 
+#include <algorithm>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -92,11 +94,19 @@ TfrmEsy_PortForward::TfrmEsy_PortForward(QWidget* parent) : TWizardStepPage(pare
   connect(spbOpenOuter, &QToolButton::clicked, this, &TfrmEsy_PortForward::spbOpenOuterClick);
 
   ApplyStrings(this);
+  FitButtons();
   // The router is the PC's gateway as the advanced window shows it, read once.
   if (TfrmAdv_Main* adv = AdvancedWindow()) edRouterIP->setText(QString::fromStdString(adv->PcGateway()));
 }
 
 TfrmEsy_PortForward::~TfrmEsy_PortForward() { ForgetCheck(); }
+
+void TfrmEsy_PortForward::FitButtons() {
+  int w = 200;
+  for (TTeSpeedButton* b : {BitBtn1, btnCheck}) w = std::max(w, b->sizeHint().width() + 12);
+  for (TTeSpeedButton* b : {BitBtn1, btnCheck}) b->setGeometry(612 - w, b->y(), w, b->height());
+  lblOK->setGeometry(40, lblOK->y(), 612 - w - 8 - 40, lblOK->height());
+}
 
 void TfrmEsy_PortForward::showEvent(QShowEvent* e) {
   TWizardStepPage::showEvent(e);
@@ -119,6 +129,7 @@ void TfrmEsy_PortForward::ShowOpenOuter(bool on) {
 }
 
 void TfrmEsy_PortForward::FormShow() {
+  FitButtons();  // the captions may be another language's now
   const TDevInfo* device = CurrentDevice();
   if (device) {
     const bool family8 = device->DevType == 8;

@@ -74,6 +74,7 @@ class TfrmEsy_PortForward : public TWizardStepPage {
   void StartCheck(const TDevInfo& device);
   void ForgetCheck();
   void ShowOpenOuter(bool on);
+  void FitButtons();
 
   QPointer<TCheckFortwordThread> check_;
   remote::TResultBox box_;

@@ -1,5 +1,7 @@
 #include "ui/remote/esy_sel_access.h"
 
+#include <algorithm>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QShowEvent>
@@ -7,6 +9,7 @@
 #include "core/app/app_rules.h"
 #include "core/i18n/lang.h"
 #include "ui/app/global.h"
+#include "ui/app/main_form.h"
 #include "ui/i18n/apply_strings.h"
 #include "ui/setup/adv_main.h"
 #include "ui/skin/controls.h"
@@ -15,9 +18,6 @@ namespace kestrova {
 
 TfrmEsy_SelAccess::TfrmEsy_SelAccess(QWidget* parent) : TWizardStepPage(parent, "TfrmEsy_SelAccess") {
   btnNext->setText(QStringLiteral("Set Other Camera"));
-  btnNext->setGeometry(btnNext->x() - 40, btnNext->y(), btnNext->width() + 40, btnNext->height());
-  btnPre->move(btnPre->x() - 40, btnPre->y());
-  BtnJPre->move(BtnJPre->x() - 40, BtnJPre->y());
 
   lblTitle = new QLabel(QStringLiteral("Congratulations! Your IP camera is configured successfully."), this);
   lblTitle->setObjectName(QStringLiteral("lblTitle"));
@@ -61,6 +61,17 @@ TfrmEsy_SelAccess::TfrmEsy_SelAccess(QWidget* parent) : TWizardStepPage(parent, 
   connect(lblHowMob, &TClickLabel::clicked, this, &TfrmEsy_SelAccess::lblHowMobClick);
 
   ApplyStrings(this);
+  FitNavigation();
+}
+
+// "Set Other Camera" is longer than the other steps' Next: the button takes its caption's
+// width and the Back buttons move left of it.
+void TfrmEsy_SelAccess::FitNavigation() {
+  const int right = btnJNext ? btnJNext->x() - 4 : kContentWidth - 16;
+  const int w = std::max(136, btnNext->sizeHint().width() + 20);
+  btnNext->setGeometry(right - w, btnNext->y(), w, btnNext->height());
+  btnPre->move(btnNext->x() - 8 - btnPre->width(), btnPre->y());
+  BtnJPre->move(btnPre->x() - 4 - BtnJPre->width(), BtnJPre->y());
 }
 
 void TfrmEsy_SelAccess::showEvent(QShowEvent* e) {
@@ -69,6 +80,7 @@ void TfrmEsy_SelAccess::showEvent(QShowEvent* e) {
 }
 
 void TfrmEsy_SelAccess::FormShow() {
+  FitNavigation();  // the caption may be another language's now
   TfrmAdv_Main* adv = AdvancedWindow();
   const TDevInfo* device = adv ? adv->CurrentDevice() : nullptr;
   if (device) {

@@ -34,6 +34,9 @@ class TfrmEsy_SelAccess : public TWizardStepPage {
 
  protected:
   void showEvent(QShowEvent* e) override;
+
+ private:
+  void FitNavigation();
 };
 
 }  // namespace kestrova
