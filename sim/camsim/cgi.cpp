@@ -40,6 +40,8 @@ const Endpoint kEndpoints[] = {
     {"/get_factory_param.cgi", "9", kAny, "get_factory"},
     {"/set_factory_param.cgi", "9", kAny, "set_factory"},
     {"/set_ddns.cgi", "9", kLoginOnly, "set_ddns"},
+    // Family 2 takes its account from cam_user/cam_pwd and checks them itself.
+    {"/set_ddns.cgi", "2", kNone, "set_ddns_cam"},
     {"/set_default.cgi", "9", kAny, "set_default"},
 };
 
@@ -333,6 +335,29 @@ CgiAnswer HandleCgi(CameraConfig& cam, const CgiRequest& req) {
     cam.extra["factory_port"] = port;
     cam.extra["ddns_service"] = Param(req, "service");
     CgiAnswer a = Text(Bare("result", "\"ok\""));
+    a.note = "ddns set: user=" + cam.ddns_user + " server=" + cam.ddns_server;
+    return a;
+  }
+  if (op == "set_ddns_cam") {
+    if (Param(req, "cam_user") != cam.user || Param(req, "cam_pwd") != cam.pwd || cam.Has(Fault::NoAuth)) {
+      CgiAnswer a;
+      a.status = 401;
+      a.content_type = "text/html";
+      a.body = "<html><head><title>401 Unauthorized</title></head><body>Unauthorized</body></html>\r\n";
+      a.note = "set_ddns: camera account refused";
+      return a;
+    }
+    bool hasSvr = false;
+    const std::string svr = Param(req, "proxy_svr", &hasSvr);
+    const std::string port = Param(req, "proxy_port");
+    cam.ddns_user = Param(req, "user");
+    cam.ddns_pwd = Param(req, "pwd");
+    if (hasSvr) cam.ddns_server = svr;
+    cam.extra["ddns_service"] = Param(req, "service");
+    cam.extra["ddns_proxy_port"] = port;
+    CgiAnswer a = Text(Bare("result", "\"ok\""));
+    // restart_dyndns=1: the camera restarts to log in with the new account.
+    a.reboot = Param(req, "restart_dyndns") == "1";
     a.note = "ddns set: user=" + cam.ddns_user + " server=" + cam.ddns_server;
     return a;
   }

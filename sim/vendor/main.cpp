@@ -21,6 +21,7 @@
 #include <sstream>
 #include <thread>
 
+#include "host_namespace.h"
 #include "http_listener.h"
 #include "vendor_state.h"
 
@@ -44,23 +45,6 @@ std::string ReadFile(const std::string& path) {
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
-}
-
-// False only when this process provably runs in a network namespace of its own: one named by
-// `ip netns` (the virtual LAN), or one that differs from process 1's.
-bool InHostNamespace() {
-  struct stat self{};
-  if (stat("/proc/self/ns/net", &self) != 0) return true;
-  for (const char* dir : {"/run/netns", "/var/run/netns"}) {
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-      struct stat st{};
-      if (stat(it->path().c_str(), &st) == 0 && st.st_ino == self.st_ino && st.st_dev == self.st_dev) return false;
-    }
-  }
-  struct stat init{};
-  if (stat("/proc/1/ns/net", &init) != 0) return true;
-  return self.st_ino == init.st_ino && self.st_dev == init.st_dev;
 }
 
 bool IsLoopback(const std::string& addr) { return addr.rfind("127.", 0) == 0; }
@@ -246,7 +230,7 @@ int main(int argc, char** argv) {
     Usage();
     return 2;
   }
-  bool hostNs = InHostNamespace();
+  bool hostNs = kestrova::sim::InHostNamespace();
   if (hostNs && !IsLoopback(opt.bind)) {
     std::fprintf(stderr, "vendorsim: on the machine's own network only a loopback --bind is allowed\n");
     return 2;

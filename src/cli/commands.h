@@ -12,5 +12,8 @@ int CmdSetup(int argc, char** argv);
 int CmdRouters(int argc, char** argv);
 int CmdPortMap(int argc, char** argv);
 int CmdRouterUpdate(int argc, char** argv);
+int CmdDdnsCheck(int argc, char** argv);
+int CmdDdnsSet(int argc, char** argv);
+int CmdForwardCheck(int argc, char** argv);
 
 }  // namespace kestrova

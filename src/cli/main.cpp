@@ -22,6 +22,9 @@ const Command kCommands[] = {
     {"routers", kestrova::CmdRouters, "routers [--lang CODE]              list the routers the port-mapping window offers"},
     {"port-map", kestrova::CmdPortMap, "port-map --router N ...            have the router forward the camera's ports"},
     {"router-update", kestrova::CmdRouterUpdate, "router-update --router N [--yes]   fetch a newer plug-in for router N"},
+    {"ddns-check", kestrova::CmdDdnsCheck, "ddns-check --mac MAC ...           check a camera's DDNS options and registration"},
+    {"ddns-set", kestrova::CmdDdnsSet, "ddns-set --mac MAC --server S ...  write a camera's DDNS account and wait for it"},
+    {"forward-check", kestrova::CmdForwardCheck, "forward-check --mac MAC ...        check that a camera can be reached from outside"},
 };
 
 void Usage(FILE* out) {

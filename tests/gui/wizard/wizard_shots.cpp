@@ -89,13 +89,8 @@ int main(int argc, char** argv) {
     if (!PumpUntil([&] { return ww.setIp->lblOK->isVisible(); })) Fail("no success shown");
     Save(ww, out, "setip_ok", code);
 
-    // The later steps (their work comes with their own steps). The wireless step talks to the
-    // chosen camera, made up here with addresses off loopback: its pictures come from its own
-    // tool (set_wifi_shots), against cameras on 127.0.0.1.
-    for (const char* page : {"TfrmEsy_ChkDDNS", "TfrmEsy_PortForward", "TfrmEsy_SelAccess"}) {
-      ww.Show(page);
-      Save(ww, out, QString::fromLatin1(page).mid(8).toLower(), code);
-    }
+    // The later steps have pictures of their own: the wireless step's from set_wifi_shots
+    // (against cameras on 127.0.0.1), the remote-access steps' from tests/gui/remote.
 
     // A camera that comes back but does not answer.
     ww.setIp->SetCheck([](int, const std::string&) { return 0; });

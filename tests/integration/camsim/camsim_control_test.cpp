@@ -220,6 +220,37 @@ TEST_F(CamsimControl, Family9WirelessAndDdnsSettingsAreKept) {
   EXPECT_NE(wrong.body.find("Auth Failed"), std::string::npos);
 }
 
+// Family 2 takes its DDNS account with the camera account in cam_user/cam_pwd, reports it
+// through get_params and restarts to log in with it.
+TEST_F(CamsimControl, Family2DdnsAccountWrite) {
+  auto wrong = HttpExchange(Web("f2cam"), "GET",
+                            "/set_ddns.cgi?cam_user=admin&cam_pwd=nope&service=7&user=n1&pwd=p1&host="
+                            "&proxy_svr=www.ddns.test&proxy_port=808&restart_dyndns=1");
+  EXPECT_EQ(wrong.status, 401);
+  EXPECT_NE(wrong.body.find("Unauthorized"), std::string::npos) << wrong.body;
+  // The query's user/pwd are the DDNS account, not a login.
+  auto noCam = HttpExchange(Web("f2cam"), "GET", "/set_ddns.cgi?user=admin&pwd=&proxy_svr=x");
+  EXPECT_EQ(noCam.status, 401);
+
+  auto before = HttpExchange(Web("f2cam"), "GET", "/get_params.cgi?user=admin&pwd=");
+  EXPECT_NE(before.body.find("var ddns_service=7;\r\nvar ddns_proxy_svr=\"ddns.example.net\";\r\n"
+                             "var ddns_proxy_port=9000;\r\nvar ddns_user=\"f2a0001\";"),
+            std::string::npos)
+      << before.body;
+  auto set = HttpExchange(Web("f2cam"), "GET",
+                          "/set_ddns.cgi?cam_user=admin&cam_pwd=&service=7&user=new%26id&pwd=p%201&host="
+                          "&proxy_svr=www.ddns.test&proxy_port=808&restart_dyndns=1");
+  ASSERT_TRUE(set.ok);
+  EXPECT_EQ(set.status, 200);
+  ASSERT_TRUE(WaitForLog(sim, "camera=f2cam restarting"));
+  ASSERT_TRUE(WaitForLog(sim, "camera=f2cam up"));
+  auto after = HttpExchange(Web("f2cam"), "GET", "/get_params.cgi?user=admin&pwd=");
+  EXPECT_NE(after.body.find("var ddns_service=7;\r\nvar ddns_proxy_svr=\"www.ddns.test\";\r\n"
+                            "var ddns_proxy_port=808;\r\nvar ddns_user=\"new&id\";\r\nvar ddns_pwd=\"p 1\";"),
+            std::string::npos)
+      << after.body;
+}
+
 TEST_F(CamsimControl, MultipartUploadIsKeptAndTheCameraRestarts) {
   const std::string content = std::string("BNEG\x00\x01\x02\xff payload", 16);
   const std::string body =
