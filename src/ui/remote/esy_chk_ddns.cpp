@@ -19,6 +19,7 @@
 #include "ui/remote/result_memo.h"
 #include "ui/setup/adv_main.h"
 #include "ui/skin/controls.h"
+#include "ui/skin/named_widgets.h"
 
 namespace kestrova {
 
@@ -35,16 +36,10 @@ const TDevInfo* CurrentDevice() {
 
 TfrmEsy_ChkDDNS::TfrmEsy_ChkDDNS(QWidget* parent) : TWizardStepPage(parent, "TfrmEsy_ChkDDNS") {
   auto label = [this](const char* name, const char* text, int x, int y, int w) {
-    auto* l = new QLabel(QString::fromLatin1(text), this);
-    l->setObjectName(QString::fromLatin1(name));
-    l->setGeometry(x, y, w, 24);
-    return l;
+    return NamedLabel(this, name, text, QRect(x, y, w, 24));
   };
   auto edit = [this](const char* name, int x, int y, int w) {
-    auto* e = new QLineEdit(this);
-    e->setObjectName(QString::fromLatin1(name));
-    e->setGeometry(x, y, w, 26);
-    return e;
+    return NamedEdit(this, name, QRect(x, y, w, 26));
   };
   Label2 = label("Label2", "SN:", 40, 22, 70);
   edDDNSID = edit("edDDNSID", 110, 21, 170);

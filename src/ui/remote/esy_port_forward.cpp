@@ -14,6 +14,7 @@
 #include "ui/remote/result_memo.h"
 #include "ui/setup/adv_main.h"
 #include "ui/skin/controls.h"
+#include "ui/skin/named_widgets.h"
 
 namespace kestrova {
 
@@ -40,16 +41,10 @@ TTeSpeedButton* OpenButton(QWidget* parent, const char* name, int x, int y) {
 
 TfrmEsy_PortForward::TfrmEsy_PortForward(QWidget* parent) : TWizardStepPage(parent, "TfrmEsy_PortForward") {
   auto label = [this](const char* name, const char* text, int x, int y, int w) {
-    auto* l = new QLabel(QString::fromLatin1(text), this);
-    l->setObjectName(QString::fromLatin1(name));
-    l->setGeometry(x, y, w, 24);
-    return l;
+    return NamedLabel(this, name, text, QRect(x, y, w, 24));
   };
   auto edit = [this](const char* name, int x, int y, int w) {
-    auto* e = new QLineEdit(this);
-    e->setObjectName(QString::fromLatin1(name));
-    e->setGeometry(x, y - 1, w, 26);
-    return e;
+    return NamedEdit(this, name, QRect(x, y - 1, w, 26));
   };
   const int ex = 200;  // where the edits start
   Label1 = label("Label1", "IP address:", 40, 14, 160);

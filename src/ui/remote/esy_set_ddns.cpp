@@ -10,6 +10,7 @@
 #include "ui/i18n/apply_strings.h"
 #include "ui/remote/check_threads.h"
 #include "ui/skin/controls.h"
+#include "ui/skin/named_widgets.h"
 
 namespace kestrova {
 
@@ -27,15 +28,10 @@ TfrmEsy_SetDDNS::TfrmEsy_SetDDNS(const std::string& base, int family, QWidget* p
   setFixedSize(420, 250);
 
   auto label = [this](const char* name, const char* text, int x, int y, int w) {
-    auto* l = new QLabel(QString::fromLatin1(text), this);
-    l->setObjectName(QString::fromLatin1(name));
-    l->setGeometry(x, y, w, 24);
-    return l;
+    return NamedLabel(this, name, text, QRect(x, y, w, 24));
   };
   auto edit = [this](const char* name, int x, int y, int w) {
-    auto* e = new QLineEdit(this);
-    e->setObjectName(QString::fromLatin1(name));
-    e->setGeometry(x, y, w, 26);
+    QLineEdit* e = NamedEdit(this, name, QRect(x, y, w, 26));
     e->setMaxLength(64);
     return e;
   };

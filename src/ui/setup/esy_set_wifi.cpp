@@ -16,6 +16,7 @@
 #include "ui/i18n/apply_strings.h"
 #include "ui/setup/adv_main.h"
 #include "ui/skin/controls.h"
+#include "ui/skin/named_widgets.h"
 
 namespace kestrova {
 
@@ -31,13 +32,6 @@ struct WaitCursor {
   WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, QRect at) {
-  auto* l = new QLabel(QString::fromUtf8(text), parent);
-  l->setObjectName(QString::fromLatin1(name));
-  l->setGeometry(at);
-  return l;
-}
-
 TTeComboBox* MakeCombo(QWidget* parent, const char* name, std::initializer_list<const char*> items, QRect at) {
   auto* c = new TTeComboBox(parent);
   c->setObjectName(QString::fromLatin1(name));
@@ -46,21 +40,14 @@ TTeComboBox* MakeCombo(QWidget* parent, const char* name, std::initializer_list<
   return c;
 }
 
-QLineEdit* MakeEdit(QWidget* parent, const char* name, QRect at) {
-  auto* e = new QLineEdit(parent);
-  e->setObjectName(QString::fromLatin1(name));
-  e->setGeometry(at);
-  return e;
-}
-
-// A combo box takes a position as Delphi's ItemIndex does: anything out of range selects none.
+// A combo box takes a position as its item index: anything out of range selects none.
 void SetPosition(QComboBox* c, int pos) { c->setCurrentIndex(pos >= 0 && pos < c->count() ? pos : -1); }
 
 }  // namespace
 
 TfrmEsy_SetWIFI::TfrmEsy_SetWIFI(QWidget* parent) : TWizardStepPage(parent, "TfrmEsy_SetWIFI") {
   const int w = kContentWidth;
-  lblOK = MakeLabel(this, "lblOK",
+  lblOK = NamedLabel(this, "lblOK",
                     "Make sure \"Using Wireless Lan\" is checked if you want to enable WiFi. Click \"Scan\" to find "
                     "available WiFi networks. Then select the WiFi network and enter the share key, click \"Apply\".",
                     QRect(20, 10, w - 40, 52));
@@ -78,10 +65,10 @@ TfrmEsy_SetWIFI::TfrmEsy_SetWIFI(QWidget* parent) : TWizardStepPage(parent, "Tfr
   BitBtn1->setGeometry(10, 232, 100, 28);
 
   const int lx = 330, ex = 470, ew = w - 20 - ex;
-  Label2 = MakeLabel(this, "Label2", "SSID:", QRect(lx, 76, ex - lx - 6, 24));
-  edtSSID = MakeEdit(this, "edtSSID", QRect(ex, 74, ew, 26));
-  lblShareKey = MakeLabel(this, "lblShareKey", "Share Key:", QRect(lx, 110, ex - lx - 6, 24));
-  edtShareKey = MakeEdit(this, "edtShareKey", QRect(ex, 108, ew, 26));
+  Label2 = NamedLabel(this, "Label2", "SSID:", QRect(lx, 76, ex - lx - 6, 24));
+  edtSSID = NamedEdit(this, "edtSSID", QRect(ex, 74, ew, 26));
+  lblShareKey = NamedLabel(this, "lblShareKey", "Share Key:", QRect(lx, 110, ex - lx - 6, 24));
+  edtShareKey = NamedEdit(this, "edtShareKey", QRect(ex, 108, ew, 26));
   chkUseWiFi = new TTeCheckBox(this);
   chkUseWiFi->setObjectName(QStringLiteral("chkUseWiFi"));
   chkUseWiFi->setGeometry(lx, 144, 22, 24);
@@ -92,9 +79,9 @@ TfrmEsy_SetWIFI::TfrmEsy_SetWIFI(QWidget* parent) : TWizardStepPage(parent, "Tfr
   Label1->setGeometry(lx + 24, 144, w - 20 - lx - 24, 24);
 
   // Set from the scanned network and the camera's settings; never shown.
-  Label3 = MakeLabel(this, "Label3", "Network Type:", QRect(lx, 176, 130, 24));
+  Label3 = NamedLabel(this, "Label3", "Network Type:", QRect(lx, 176, 130, 24));
   cmbMode = MakeCombo(this, "cmbMode", {"Infra", "Adhoc"}, QRect(ex, 176, ew, 26));
-  Label4 = MakeLabel(this, "Label4", "Encryption:", QRect(lx, 176, 130, 24));
+  Label4 = NamedLabel(this, "Label4", "Encryption:", QRect(lx, 176, 130, 24));
   cmbSecurity = MakeCombo(this, "cmbSecurity",
                           {"None", "WEP", "WPA-PSK Personal(AES)", "WPA-PSK Personal(TKIP)", "WPA2-PSK Personal(AES)",
                            "WPA2-PSK Persional(TKIP)"},
@@ -104,19 +91,19 @@ TfrmEsy_SetWIFI::TfrmEsy_SetWIFI(QWidget* parent) : TWizardStepPage(parent, "Tfr
     x->hide();
 
   // The WEP fields, shown for a WEP network.
-  lblAuthMode = MakeLabel(this, "lblAuthMode", "Authetication:", QRect(lx, 178, ex - lx - 6, 24));
+  lblAuthMode = NamedLabel(this, "lblAuthMode", "Authetication:", QRect(lx, 178, ex - lx - 6, 24));
   cmbAuthMode = MakeCombo(this, "cmbAuthMode", {"Open System", "Share Key"}, QRect(ex, 176, ew, 26));
-  lblHex = MakeLabel(this, "lblHex", "Key Format:", QRect(lx, 210, ex - lx - 6, 24));
+  lblHex = NamedLabel(this, "lblHex", "Key Format:", QRect(lx, 210, ex - lx - 6, 24));
   chkHex = MakeCombo(this, "chkHex", {"Hexadecimal Number", "ASCII Character"}, QRect(ex, 208, ew, 26));
-  lblSelKey = MakeLabel(this, "lblSelKey", "Default TX Key:", QRect(lx, 242, ex - lx - 6, 24));
+  lblSelKey = NamedLabel(this, "lblSelKey", "Default TX Key:", QRect(lx, 242, ex - lx - 6, 24));
   cmbSelKey = MakeCombo(this, "cmbSelKey", {"1", "2", "3", "4"}, QRect(ex, 240, ew, 26));
   static const char* kKeyLabels[] = {"lblKey1", "lblkey2", "lblKey3", "lblKey4"};
   static const char* kKeyEdits[] = {"edtKey1", "edtKey2", "edtKey3", "edtKey4"};
   static const char* kKeyBits[] = {"cmbHex1", "cmbHex2", "cmbHex3", "cmbHex4"};
   for (int i = 0; i < 4; ++i) {
     const std::string caption = "Key " + std::to_string(i + 1) + ":";
-    lblKey[size_t(i)] = MakeLabel(this, kKeyLabels[i], caption.c_str(), QRect(lx, 274, ex - lx - 6, 24));
-    edtKey[size_t(i)] = MakeEdit(this, kKeyEdits[i], QRect(ex, 272, ew - 88, 26));
+    lblKey[size_t(i)] = NamedLabel(this, kKeyLabels[i], caption.c_str(), QRect(lx, 274, ex - lx - 6, 24));
+    edtKey[size_t(i)] = NamedEdit(this, kKeyEdits[i], QRect(ex, 272, ew - 88, 26));
     cmbHex[size_t(i)] = MakeCombo(this, kKeyBits[i], {"64  Bits", "128 Bits"}, QRect(w - 20 - 82, 272, 82, 26));
   }
   for (QWidget* x : {static_cast<QWidget*>(lblAuthMode), static_cast<QWidget*>(cmbAuthMode),

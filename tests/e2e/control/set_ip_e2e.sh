@@ -9,24 +9,14 @@
 # Exit status: 0 passed, 1 failed, 77 skipped (not root, tools missing, LAN in use).
 set -uo pipefail
 SRC=$1 CLI=$2 SIM=$3 DRIVER=${4:-}
-VLAN="$SRC/tools/vlan/vlan.sh"
-
-skip() { echo "SKIP: $*"; exit 77; }
-[ "$(id -u)" = 0 ] || skip "needs root for the virtual LAN"
-command -v ip >/dev/null || skip "iproute2 missing"
-command -v flock >/dev/null || skip "flock missing"
-[ -x "$CLI" ] || skip "kestrova-cli not built"
-[ -x "$SIM" ] || skip "kestrova-camsim not built (target kestrova-camsim)"
+. "$SRC/tests/e2e/e2e_lib.sh"
+e2e_require "$CLI" "$SIM"
 if [ -n "$DRIVER" ] && [ ! -x "$DRIVER" ]; then
   echo "note: $DRIVER not built (target control_vlan_e2e): control operations not run"
   DRIVER=
 fi
 
-# One user of the virtual LAN at a time: the LAN's own lock, held for the whole run; vlan.sh
-# takes the same lock through KV_LOCK_FD.
-exec 9>>"$("$VLAN" lockfile)"
-flock -w 60 9 || skip "virtual LAN lock busy"
-export KV_LOCK_FD=9
+e2e_lock 60
 "$VLAN" status >/dev/null 2>&1 && skip "virtual LAN already up (in use elsewhere)"
 
 WORK=$(mktemp -d)

@@ -11,20 +11,11 @@
 # Exit status: 0 passed, 1 failed, 77 skipped (not root, tools missing, LAN busy).
 set -uo pipefail
 SRC=$1 CLI=$2 SIM=$3
-VLAN="$SRC/tools/vlan/vlan.sh"
 export KV_PREFIX=${KV_PREFIX:-kvwifi}
 export KESTROVA_TIME_SCALE=${KESTROVA_TIME_SCALE:-0.1}
-
-skip() { echo "SKIP: $*"; exit 77; }
-[ "$(id -u)" = 0 ] || skip "needs root for the virtual LAN"
-command -v ip >/dev/null || skip "iproute2 missing"
-command -v flock >/dev/null || skip "flock missing"
-[ -x "$CLI" ] || skip "kestrova-cli not built"
-[ -x "$SIM" ] || skip "kestrova-camsim not built (target kestrova-camsim)"
-
-exec 9>>"$(bash "$VLAN" lockfile)"
-flock -w 600 9 || skip "virtual LAN $KV_PREFIX busy"
-export KV_LOCK_FD=9
+. "$SRC/tests/e2e/e2e_lib.sh"
+e2e_require "$CLI" "$SIM"
+e2e_lock
 
 WORK=$(mktemp -d)
 stop_sim() {

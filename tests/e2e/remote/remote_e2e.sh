@@ -10,24 +10,14 @@
 # Exit status: 0 passed, 1 failed, 77 skipped (not root, tools missing, LAN busy).
 set -uo pipefail
 SRC=$1 CLI=$2 CAMSIM=$3 VENDORSIM=$4 PORTFWD=$5
-VLAN="$SRC/tools/vlan/vlan.sh"
 export KV_PREFIX=${KV_PREFIX:-kvrem}
 export KESTROVA_TIME_SCALE=${KESTROVA_TIME_SCALE:-0.1}
 export KV_VENDOR_ADDR=203.0.113.10/24
 export KV_CAM_ADDRS="192.168.0.102/24 192.168.0.103/24 192.168.0.104/24 192.168.0.105/24"
 
-skip() { echo "SKIP: $*"; exit 77; }
-[ "$(id -u)" = 0 ] || skip "needs root for the virtual LAN"
-command -v ip >/dev/null || skip "iproute2 missing"
-command -v flock >/dev/null || skip "flock missing"
-for exe in "$CLI" "$CAMSIM" "$VENDORSIM" "$PORTFWD"; do [ -x "$exe" ] || skip "$exe not built"; done
-probe=${KV_PREFIX}-probe-$$
-ip netns add "$probe" 2>/dev/null || skip "network namespaces are not available here"
-ip netns del "$probe" 2>/dev/null
-
-exec 9>>"$(bash "$VLAN" lockfile)"
-flock -w 600 9 || skip "virtual LAN $KV_PREFIX busy"
-export KV_LOCK_FD=9
+. "$SRC/tests/e2e/e2e_lib.sh"
+e2e_require "$CLI" "$CAMSIM" "$VENDORSIM" "$PORTFWD"
+e2e_lock
 
 WORK=$(mktemp -d /tmp/kestrova-e2e-remote.XXXXXX)
 stop_pidfile() {

@@ -7,29 +7,14 @@
 # Exit status: 0 passed, 1 failed, 77 skipped (not root, tools or namespaces missing, LAN busy).
 set -uo pipefail
 SRC=$1 DRIVER=$2 VENDORSIM=$3 CAMSIM=$4
-VLAN="$SRC/tools/vlan/vlan.sh"
-
-skip() { echo "SKIP: $*"; exit 77; }
-[ "$(id -u)" = 0 ] || skip "needs root for the virtual LAN"
-command -v ip >/dev/null || skip "iproute2 missing"
-command -v flock >/dev/null || skip "flock missing"
-for exe in "$DRIVER" "$VENDORSIM" "$CAMSIM"; do
-  [ -x "$exe" ] || skip "$exe not built"
-done
-probe=kvvend-probe-$$
-ip netns add "$probe" 2>/dev/null || skip "network namespaces are not available here"
-ip netns del "$probe" 2>/dev/null
-
 export KV_PREFIX=kvvend
+. "$SRC/tests/e2e/e2e_lib.sh"
+e2e_require "$DRIVER" "$VENDORSIM" "$CAMSIM"
 export KV_VENDOR_ADDR=203.0.113.10/24
 export KV_CAM_ADDRS="192.168.0.102/24 192.168.0.103/24"
 VENDOR_IP=${KV_VENDOR_ADDR%/*}
 
-# This LAN is ours for the whole run (another copy of this test waits); vlan.sh takes the same
-# lock through KV_LOCK_FD.
-exec 9>>"$("$VLAN" lockfile)"
-flock -w 60 9 || skip "virtual LAN $KV_PREFIX busy"
-export KV_LOCK_FD=9
+e2e_lock 60
 
 WORK=$(mktemp -d /tmp/kestrova-e2e-vendor.XXXXXX)
 stop_pidfile() {
