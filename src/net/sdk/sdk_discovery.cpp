@@ -39,6 +39,9 @@ TSdkDiscovery::~TSdkDiscovery() {
   driver_->SetReport({});
   driver_->WaitReportsIdle([this] { engine_.ProcessPending(); }, kDrainMs);
   driver_.reset();  // StopSearch, unload
+  // What the library reported before it stopped may still wait in the engine's queue, more than
+  // one turn takes: it is merged now, so that nothing of this session is merged after it ends.
+  engine_.Drain(kDrainMs);
 }
 
 template <class Fn>
