@@ -370,7 +370,8 @@ void Simulator::StartServices(Camera& c, bool announce) {
   std::string ip = loopback_ ? opt_.bind : c.live.ip;
   uint16_t httpPort = c.live.http_port;
   auto start = [&](std::unique_ptr<TcpService> svc, int& remembered, int want, const char* what) {
-    int port = loopback_ ? remembered : want;
+    // On loopback a free port, unless the camera is to be reached where its answers say.
+    int port = loopback_ ? (remembered || c.live.Setting("listen_http_port") != "1" ? remembered : want) : want;
     if (!svc->Start(ip, port)) {
       Emit("warn camera=" + c.live.section + " cannot listen " + what + " on " + ip + ":" +
            std::to_string(port) + " (" + std::strerror(errno) + ")");
