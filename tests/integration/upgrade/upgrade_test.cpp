@@ -13,6 +13,7 @@
 #include "net/platform/scaled_clock.h"
 #include "net/upgrade/pk2_transfer.h"
 #include "net/upgrade/upgrade_io.h"
+#include "integration/ctp_http/fake_http.h"
 #include "support/sim_process.h"
 
 namespace kestrova::upgrade {
@@ -68,6 +69,13 @@ ip = 10.1.0.10
 pwd = vemra
 restart_ms = 200
 pk2_reply = continue
+
+[f5hang]
+family = 5
+mac = 00:21:6B:10:20:36
+ip = 10.1.0.12
+pwd = vemra
+fault = hang
 
 [f2cam]
 family = 2
@@ -190,6 +198,7 @@ TEST_F(UpgradeLoopback, EveryFaultIsAFailureWithItsOwnMessage) {
       {"f5storm", "vemra", "IDS_UPGRADEMODEFAIL", "Continue"},
       {"f5close", "vemra", "IDS_UPGRADEMODEFAIL", "record 1 of 3"},
       {"f5gone", "vemra", "IDS_UPGRADENOTBACK", ""},
+      {"f5hang", "vemra", "IDS_ERRACCESS", ""},  // holds the connection and never answers
   };
   for (const auto& c : cases) {
     const auto start = std::chrono::steady_clock::now();
@@ -269,6 +278,51 @@ TEST_F(UpgradeLoopback, WebUploadsOfEachFamilyKeepTheExactBytes) {
     }
     ASSERT_TRUE(WaitForLog(sim, "camera="s + c.cam + " up"));
   }
+}
+
+// The two forms as they go over the wire: request line, headers, credentials, the file part.
+TEST(UploadForms, RequestsOfFamilies2And8ByteForByte) {
+  test::NoProxyForLoopback();
+  int status = 200;
+  test::FakeHttpServer server([&](const test::HttpRequestSeen&) { return test::HttpAnswer{status, "ok", false, ""}; });
+  const std::string file = (std::filesystem::temp_directory_path() / ("kv-form-" + std::to_string(::getpid()) + ".bin")).string();
+  std::ofstream(file, std::ios::binary) << "BNEG\x01\x02rest";
+  TT517Series driver;
+  const TUpgradeIo io = NetUpgradeIo(driver);
+
+  TUpgradeOutcome o = RunUpgrade({2, "127.0.0.1", server.Port(), "admin", "pw"}, TUpgradeKind::Firmware, file, io);
+  EXPECT_EQ(o.Status, TUpgradeStatus::Success) << o.Detail;
+  o = RunUpgrade({8, "127.0.0.1", server.Port(), "admin", "pw8"}, TUpgradeKind::WebPages, file, io);
+  EXPECT_EQ(o.Status, TUpgradeStatus::Success) << o.Detail;
+  const auto seen = server.Requests();
+  ASSERT_EQ(seen.size(), 2u);
+
+  const test::HttpRequestSeen& f2 = seen[0];
+  EXPECT_EQ(f2.head.substr(0, f2.head.find("\r\n")),
+            "POST /upgrade_firmware.cgi?user=admin&pwd=pw&next_url=reboot.htm HTTP/1.0");
+  EXPECT_EQ(f2.Header("User-Agent"), "Mozilla/3.0 (compatible; Indy Library)");
+  EXPECT_EQ(f2.Header("Accept"), "text/html, */*");
+  EXPECT_FALSE(f2.HasHeader("Authorization")) << "credentials in the query only";
+  EXPECT_EQ(f2.Header("Content-Type").rfind("multipart/form-data; boundary=", 0), 0u);
+  EXPECT_NE(f2.body.find("Content-Disposition: form-data; name=\"file\"; filename=\"" +
+                         std::filesystem::path(file).filename().string() + "\"\r\n"
+                         "Content-Type: application/octet-stream\r\n\r\nBNEG\x01\x02rest\r\n"),
+            std::string::npos)
+      << f2.body;
+
+  const test::HttpRequestSeen& f8 = seen[1];
+  EXPECT_EQ(f8.head.substr(0, f8.head.find("\r\n")), "POST /cgi-bin/upgrade_htmls.cgi?next_url=reboot.htm HTTP/1.1");
+  EXPECT_EQ(f8.Header("Authorization"), "Basic YWRtaW46cHc4");  // admin:pw8
+  EXPECT_EQ(f8.Header("Accept"), "image/gif, image/jpeg, image/pjpeg, image/pjpeg, application/x-shockwave-flash, */*");
+  EXPECT_EQ(f8.Header("Accept-Encoding"), "gzip,deflate");
+  EXPECT_NE(f8.body.find("Content-Type: application/x-zip-compressed\r\n\r\nBNEG"), std::string::npos);
+
+  // An error status is a failure, never a success.
+  status = 500;
+  o = RunUpgrade({8, "127.0.0.1", server.Port(), "admin", "pw8"}, TUpgradeKind::Firmware, file, io);
+  EXPECT_EQ(o.Status, TUpgradeStatus::Failed);
+  EXPECT_EQ(o.Detail, "HTTP 500");
+  std::filesystem::remove(file);
 }
 
 }  // namespace
