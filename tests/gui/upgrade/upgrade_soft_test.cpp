@@ -28,6 +28,7 @@
 #include "net/upgrade/upgrade_io.h"
 #include "support/proxy_env.h"
 #include "support/sim_process.h"
+#include "unit/upgrade/pk2_builder.h"
 #include "ui/app/lang_message_box.h"
 #include "ui/dialogs/auth_input.h"
 #include "ui/i18n/apply_strings.h"
@@ -189,7 +190,7 @@ TEST_F(UpgradeSoftTest, ClosingHalfWayAsksAndACancelIsReportedAsCancelled) {
     TTransferResult r{false, true, "IDS_UPGRADECANCELLED", ""};
     return r;
   });
-  std::string pkg = std::string("PK2\0", 4) + std::string(20, 'x') + std::string(4, '\0');
+  std::string pkg = testing::Pk2Header(0);
   w->Edit1->setText(QString::fromStdString(Write("fw.pk2", pkg)));
   w->BitBtn2Click();
   ASSERT_TRUE(Pump([&] { return w->lblProgress->text().contains("record 1 of 2"); }));
@@ -231,7 +232,7 @@ TEST_F(UpgradeSoftTest, FailuresKeepTheWindowOpenWithWhatWentWrong) {
     sent_.clear();
     auto w = Window(c.family, [&c](const upgrade::TPk2ProgressFn&) { return c.result; });
     std::string content = c.content;
-    if (c.family == 5) content = std::string("PK2\0", 4) + std::string(20, 'x') + std::string(4, '\0');
+    if (c.family == 5) content = testing::Pk2Header(0);
     w->Edit1->setText(QString::fromStdString(Write("f.bin", content)));
     w->BitBtn2Click();
     ASSERT_TRUE(Pump([&] { return !w->Running(); }));
@@ -327,9 +328,7 @@ TEST_F(UpgradeSoftTest, RealUploadsToSimulatedCameras) {
       {8, "f8bad", "web", "", "abcd", true, ""},
   };
   const std::string data(3000, 'd');
-  const std::string payload = std::string("\x06\0\0\0fw.bin", 10) + std::string("\xb8\x0b\0\0", 4) + data;
-  const std::string pkg = std::string("PK2\0", 4) + std::string(20, 'x') + std::string("\x01\0\0\0", 4) + "FILE" +
-                          std::string(16, '.') + std::string("\xc6\x0b\0\0", 4) + payload;
+  const std::string pkg = testing::Pk2OneFile("fw.bin", data);
   for (auto& c : cases) {
     SCOPED_TRACE(c.cam);
     boxes_.clear();

@@ -14,6 +14,7 @@
 
 #include "support/child_process.h"
 #include "support/sim_process.h"
+#include "unit/upgrade/pk2_builder.h"
 
 namespace {
 
@@ -33,12 +34,6 @@ int FreePort() {
   getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
   close(fd);
   return ntohs(a.sin_port);
-}
-
-std::string U32(uint32_t v) {
-  std::string s(4, '\0');
-  for (int i = 0; i < 4; ++i) s[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-  return s;
 }
 
 class CliUpgrade : public ::testing::Test {
@@ -71,11 +66,7 @@ class CliUpgrade : public ::testing::Test {
                             " --port-f9 " + std::to_string(sim.Port(9)) + " 2>&1";
     return RunShell(cmd, 50000);
   }
-  std::string Package(const std::string& data) {
-    const std::string payload = U32(6) + "fw.bin" + U32(uint32_t(data.size())) + data;
-    return "PK2\0"s + std::string(20, 'v') + U32(1) + "FILE" + std::string(16, '.') + U32(uint32_t(payload.size())) +
-           payload;
-  }
+  std::string Package(const std::string& data) { return kestrova::testing::Pk2OneFile("fw.bin", data); }
   std::string Kept(const std::string& name) {
     std::ifstream f(sim.UploadDir() + "/" + name, std::ios::binary);
     std::stringstream ss;

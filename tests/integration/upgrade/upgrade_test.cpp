@@ -15,6 +15,7 @@
 #include "net/upgrade/upgrade_io.h"
 #include "integration/ctp_http/fake_http.h"
 #include "support/sim_process.h"
+#include "unit/upgrade/pk2_builder.h"
 
 namespace kestrova::upgrade {
 namespace {
@@ -111,17 +112,11 @@ pwd = 123456
 restart_ms = 200
 )";
 
-std::string U32(uint32_t v) {
-  std::string s(4, '\0');
-  for (int i = 0; i < 4; ++i) s[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-  return s;
-}
-std::string Record(const std::string& tag, const std::string& payload) {
-  return tag + std::string(16, '.') + U32(uint32_t(payload.size())) + payload;
-}
-std::string FilePayload(const std::string& name, const std::string& data) {
-  return U32(uint32_t(name.size())) + name + U32(uint32_t(data.size())) + data;
-}
+using testing::Pk2FilePayload;
+using testing::Pk2Header;
+using testing::Pk2Record;
+using testing::U32;
+
 std::string Data(size_t n) {
   std::string d;
   for (size_t i = 0; i < n; ++i) d.push_back(char((i * 31 + 7) % 251));
@@ -149,8 +144,8 @@ class UpgradeLoopback : public ::testing::Test {
     return ss.str();
   }
   std::string Package() {
-    return "PK2\0"s + std::string(20, 'v') + U32(3) + Record("FILE", FilePayload("fw.bin", Data(5000))) +
-           Record("NOTE", "skipped") + Record("CMD ", "reboot now");
+    return Pk2Header(3) + Pk2Record("FILE", Pk2FilePayload("fw.bin", Data(5000))) + Pk2Record("NOTE", "skipped") +
+           Pk2Record("CMD ", "reboot now");
   }
   TTransferResult Upload(const std::string& cam, const std::string& pwd = "vemra") {
     return UploadPackage(Write("p.pk2", Package()), "127.0.0.1", sim.TcpPort(cam, "ctp"), "admin", pwd);
@@ -220,8 +215,7 @@ TEST_F(UpgradeLoopback, NothingConnectsForABadPackageOrANonAddress) {
       {"not PK2", "PK2\x01" + pk.substr(4)},
       {"truncated last record", pk.substr(0, pk.size() - 1)},
       {"huge record count", pk.substr(0, 24) + U32(0xFFFFFFFF) + pk.substr(28)},
-      {"name length of 4 GB", "PK2\0"s + std::string(20, 'v') + U32(1) + "FILE" + std::string(16, '.') + U32(12) +
-                                  U32(0xFFFFFFFF) + std::string(8, 'n')},
+      {"name length of 4 GB", Pk2Header(1) + Pk2Record("FILE", U32(0xFFFFFFFF) + std::string(8, 'n'))},
       {"short header", "PK2\0"s + "abc"},
   };
   for (const auto& c : cases) {

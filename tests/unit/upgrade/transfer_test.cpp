@@ -2,6 +2,7 @@
 // the camera's answers are read), and the upgrade flow's decisions per family.
 #include "core/upgrade/upgrade_flow.h"
 #include "net/upgrade/pk2_transfer.h"
+#include "unit/upgrade/pk2_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -14,11 +15,9 @@ namespace {
 
 using namespace std::string_literals;
 
-std::string U32(uint32_t v) {
-  std::string s(4, '\0');
-  for (int i = 0; i < 4; ++i) s[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-  return s;
-}
+using testing::Pk2Header;
+using testing::Pk2Record;
+using testing::U32;
 std::string Hex2Raw(const std::string& hex) {
   std::string out;
   for (size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
@@ -60,10 +59,7 @@ class ScriptLink : public TUpgradeLink {
   std::deque<std::string> incoming;
 };
 
-std::string FileRecordPackage(const std::string& name, const std::string& data) {
-  const std::string payload = U32(uint32_t(name.size())) + name + U32(uint32_t(data.size())) + data;
-  return "PK2\0"s + std::string(20, 'x') + U32(1) + "FILE" + std::string(16, '.') + U32(uint32_t(payload.size())) + payload;
-}
+std::string FileRecordPackage(const std::string& name, const std::string& data) { return testing::Pk2OneFile(name, data); }
 
 bool Send(ScriptLink& link, const std::string& package, TSendState& st) {
   auto pkg = ParsePackage(package);
@@ -98,8 +94,7 @@ TEST(Pk2Transfer, EmptyFileRecordSendsNoChunkAndTheDigestOfNothing) {
 }
 
 TEST(Pk2Transfer, CommandRecordIsOneScrambledMessageAndOtherTagsAreSkipped) {
-  const std::string package = "PK2\0"s + std::string(20, 'x') + U32(2) + "XTRA" + std::string(16, '.') + U32(3) +
-                              "abc" + "CMD " + std::string(16, '.') + U32(3) + "\0\0\xff"s;
+  const std::string package = Pk2Header(2) + Pk2Record("XTRA", "abc") + Pk2Record("CMD ", "\0\0\xff"s);
   auto pkg = ParsePackage(package);
   ASSERT_TRUE(pkg);
   ScriptLink link;
