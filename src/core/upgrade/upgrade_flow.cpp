@@ -1,6 +1,7 @@
 #include "core/upgrade/upgrade_flow.h"
 
 #include "core/discovery/ip_text.h"
+#include "core/protocols/url_value.h"
 #include "core/upgrade/pk2.h"
 
 namespace kestrova::upgrade {
@@ -10,8 +11,9 @@ std::optional<TUploadForm> UploadForm(int devType, TUpgradeKind kind, const std:
   const bool pages = kind == TUpgradeKind::WebPages;
   TUploadForm f;
   if (devType == 2) {
-    f.Url = base + (pages ? "/upgrade_htmls.cgi" : "/upgrade_firmware.cgi") + "?user=" + user + "&pwd=" + password +
-            "&next_url=reboot.htm";
+    // The account goes in the query: a '&', '#' or blank in it cannot change the request.
+    f.Url = base + (pages ? "/upgrade_htmls.cgi" : "/upgrade_firmware.cgi") + "?user=" + UrlValue(user) +
+            "&pwd=" + UrlValue(password) + "&next_url=reboot.htm";
     f.PartType = "application/octet-stream";
     // The client's defaults: no Basic credentials unless the camera asks.
     f.Http11 = false;

@@ -290,7 +290,16 @@ TEST(UpgradeFlow, FailuresCarryTheirDetailAndNothingGoesToABadAddress) {
   EXPECT_EQ(RunUpgrade({8, "192.168.1.20", 80, "admin", ""}, TUpgradeKind::Firmware, "/f", io.Io()).Status,
             TUpgradeStatus::Cancelled);
 
+  // An account with '&', '#' or a blank stays one query value each.
   io.calls.clear();
+  io.content = "BNEG";
+  io.result = TTransferResult{true, false, "", ""};
+  RunUpgrade({2, "192.168.1.20", 80, "ad min", "p&w#1"}, TUpgradeKind::Firmware, "/f", io.Io());
+  ASSERT_EQ(io.calls.size(), 1u);
+  EXPECT_EQ(io.calls[0], "post http://192.168.1.20/upgrade_firmware.cgi?user=ad%20min&pwd=p%26w%231&next_url=reboot.htm");
+
+  io.calls.clear();
+  io.content = "abcd";
   o = RunUpgrade({8, "x@192.168.1.20", 80, "admin", ""}, TUpgradeKind::Firmware, "/f", io.Io());
   EXPECT_EQ(o.Status, TUpgradeStatus::Failed);
   EXPECT_TRUE(io.calls.empty());
