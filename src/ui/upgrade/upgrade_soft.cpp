@@ -156,10 +156,18 @@ void TfrmUpgradeSoft::BitBtn2Click() {
     return !shared->cancel;
   };
   IDeviceSeries* series = series_ ? series_ : &DeviceSeries();
+  // The upload thread gets a driver of its own with the camera's record, so that the window
+  // thread may go on using the shared one meanwhile.
+  std::shared_ptr<TT517Series> own;
+  if (auto* t517 = dynamic_cast<TT517Series*>(series)) {
+    own = std::make_shared<TT517Series>(t517->NetConfig());
+    if (const TDevInfo* d = t517->GetDevice()) own->SetDevice(*d);
+    series = own.get();
+  }
   upgrade::TUpgradeIo io = ioFactory_ ? ioFactory_(progress) : upgrade::NetUpgradeIo(*series, progress);
   const upgrade::TUpgradeTarget target = target_;
   if (worker_.joinable()) worker_.join();
-  worker_ = std::thread([this, shared, target, kind, file, io = std::move(io)] {
+  worker_ = std::thread([this, shared, own, target, kind, file, io = std::move(io)] {
     upgrade::TUpgradeOutcome o = upgrade::RunUpgrade(target, kind, file, io);
     // A cancel that came after the last step still leaves a finished upload finished.
     QMetaObject::invokeMethod(this, [this, o] { Finished(o); }, Qt::QueuedConnection);
@@ -206,6 +214,7 @@ void TfrmUpgradeSoft::Finished(const upgrade::TUpgradeOutcome& o) {
     case upgrade::TUpgradeStatus::Cancelled:
       lblProgress->setText(Key("IDS_UPGRADECANCELLED"));
       LangMessageBox("IDS_UPGRADECANCELLED", "IDS_WARNING", MB_ICONWARNING);
+      BitBtn3->setEnabled(true);
       if (closeWhenDone_) QDialog::reject();
       return;
     case upgrade::TUpgradeStatus::Failed: {
@@ -215,6 +224,7 @@ void TfrmUpgradeSoft::Finished(const upgrade::TUpgradeOutcome& o) {
       if (!o.Detail.empty()) text += QStringLiteral("\n(") + QString::fromStdString(o.Detail) + QStringLiteral(")");
       lblProgress->clear();
       ShowMessageBox(text, Key("IDS_ERROR"), MB_ICONSTOP, this);
+      BitBtn3->setEnabled(true);
       if (closeWhenDone_) QDialog::reject();
       return;
     }
