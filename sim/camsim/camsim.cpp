@@ -165,6 +165,7 @@ Simulator::Simulator(Options o) : opt_(std::move(o)) {
     (void)!write(evfd_, &one, sizeof one);
   };
   hooks_.keep_upload = [this](const std::string& name, const std::string& kind, const std::string& content) {
+    hooks_.with_camera(name, [](CameraConfig& cam) { cam.extra["upgraded"] = "1"; });  // decides its return
     mkdir(upload_dir_.c_str(), 0755);
     std::string path = upload_dir_ + "/" + name + "-" + kind + ".bin";
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
@@ -369,7 +370,8 @@ void Simulator::StartServices(Camera& c, bool announce) {
   std::string ip = loopback_ ? opt_.bind : c.live.ip;
   uint16_t httpPort = c.live.http_port;
   auto start = [&](std::unique_ptr<TcpService> svc, int& remembered, int want, const char* what) {
-    int port = loopback_ ? remembered : want;
+    // On loopback a free port, unless the camera is to be reached where its answers say.
+    int port = loopback_ ? (remembered || c.live.Setting("listen_http_port") != "1" ? remembered : want) : want;
     if (!svc->Start(ip, port)) {
       Emit("warn camera=" + c.live.section + " cannot listen " + what + " on " + ip + ":" +
            std::to_string(port) + " (" + std::strerror(errno) + ")");
@@ -600,7 +602,18 @@ void Simulator::RunTimers() {
         c.offline = true;
         restartMs = c.live.SettingInt("restart_ms", 3000);
       }
+      bool gone = false;
+      {
+        std::lock_guard<std::mutex> lock(mu_);
+        gone = c.live.Setting("upgraded") == "1" && c.live.Setting("upgrade_return") == "never";
+        c.live.extra.erase("upgraded");
+      }
       StopServices(c);
+      if (gone) {
+        // The new firmware does not start: the camera stays away until the file is read again.
+        log_.Line("camera=" + c.configured.section + " upgraded; never comes back");
+        continue;
+      }
       c.up_at = now + restartMs;
       log_.Line("camera=" + c.configured.section + " restarting for " + std::to_string(restartMs) + " ms");
     }

@@ -198,6 +198,11 @@ std::vector<std::string> HandleUpgrade(const CameraConfig& cam, UpgradeSession& 
       return {"REPLY ERROR"};
     }
     if (mode == "continue") return {"REPLY Continue 1", "REPLY OK"};
+    if (mode == "storm") {
+      // "Continue" without end (as many as pk2_storm says, default 40), never a final answer.
+      note += " continue storm";
+      return std::vector<std::string>(size_t(std::clamp(cam.SettingInt("pk2_storm", 40), 1, 10000)), "REPLY Continue 1");
+    }
     return {"REPLY OK"};
   };
   if (!s.greeted) {

@@ -49,6 +49,7 @@ struct UpgradeSession {
   size_t file_size = 0;
   std::string data;       // the file's bytes as received (scrambled)
   int records = 0;        // files and commands accepted
+  int messages = 0;       // messages taken on this connection
   struct Kept {
     std::string name, content;
   };

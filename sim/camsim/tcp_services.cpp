@@ -224,8 +224,10 @@ class CtpService : public TcpService {
     std::vector<std::string> replies;
     std::string note;
     bool ready = false;
+    int closeAfter = -1;
     bool exists = hooks_.with_camera(camera_, [&](CameraConfig& cam) {
       ready = cam.Setting("upgrade_mode") == "1";
+      closeAfter = cam.SettingInt("pk2_close_after", -1);
       if (ready) replies = HandleUpgrade(cam, session, m, note);
     });
     if (!exists) return -1;
@@ -236,6 +238,12 @@ class CtpService : public TcpService {
     }
     hooks_.log("pk2 cam=" + camera_ + " from=" + peer + " " + m.tag + " " + std::to_string(m.payload.size()) +
                " -> " + (replies.empty() ? "-" : replies.back()) + (note.empty() ? "" : " note=" + note));
+    if (closeAfter >= 0 && ++session.messages > closeAfter) {
+      // The camera drops the connection in the middle of the transfer, unanswered.
+      hooks_.log("pk2 cam=" + camera_ + " from=" + peer + " " + m.tag + " closing mid-transfer (pk2_close_after)");
+      session.records = 0;
+      return -1;
+    }
     for (auto& k : session.kept) hooks_.keep_upload(camera_, "pk2-" + k.name, k.content);
     session.kept.clear();
     for (size_t i = 0; i < replies.size(); ++i) {

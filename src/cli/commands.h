@@ -15,5 +15,6 @@ int CmdRouterUpdate(int argc, char** argv);
 int CmdDdnsCheck(int argc, char** argv);
 int CmdDdnsSet(int argc, char** argv);
 int CmdForwardCheck(int argc, char** argv);
+int CmdUpgrade(int argc, char** argv);
 
 }  // namespace kestrova

@@ -25,6 +25,7 @@ const Command kCommands[] = {
     {"ddns-check", kestrova::CmdDdnsCheck, "ddns-check --mac MAC ...           check a camera's DDNS options and registration"},
     {"ddns-set", kestrova::CmdDdnsSet, "ddns-set --mac MAC --server S ...  write a camera's DDNS account and wait for it"},
     {"forward-check", kestrova::CmdForwardCheck, "forward-check --mac MAC ...        check that a camera can be reached from outside"},
+    {"upgrade", kestrova::CmdUpgrade, "upgrade --mac MAC --file F ...     send a camera new firmware or web pages"},
 };
 
 void Usage(FILE* out) {

@@ -37,10 +37,16 @@ struct IdleWatch {
   std::chrono::milliseconds limit;
   Clock::time_point last = Clock::now();
   curl_off_t seen = -1;
+  const THttpUploadProgress* upload = nullptr;  // told of every upload step; false cancels
+  bool cancelled = false;
 };
 
 int OnProgress(void* p, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ultotal, curl_off_t ulnow) {
   auto* w = static_cast<IdleWatch*>(p);
+  if (w->upload && *w->upload && !(*w->upload)(static_cast<uint64_t>(ulnow), static_cast<uint64_t>(ultotal))) {
+    w->cancelled = true;
+    return 1;
+  }
   curl_off_t moved = dlnow + ulnow;
   auto now = Clock::now();
   if (moved != w->seen) {
@@ -212,45 +218,70 @@ bool TTools::HttpGet(const std::string& url, const std::string& user, const std:
 bool TTools::HttpPostFile(const std::string& url, const std::string& partName, const std::string& filePath,
                           const std::string& contentType, const std::string& user, const std::string& password,
                           int timeoutMs, std::string* reply) {
+  THttpUpload u;
+  u.Url = url;
+  u.PartName = partName;
+  u.FilePath = filePath;
+  u.PartType = contentType;
+  u.User = user;
+  u.Password = password;
+  u.TimeoutMs = timeoutMs;
+  u.Headers = {"Accept: image/gif, image/jpeg, image/pjpeg, image/pjpeg, application/x-shockwave-flash, */*"};
+  u.AcceptEncoding = "gzip,deflate";
+  THttpUploadResult r = HttpUpload(u);
+  if (reply) *reply = r.Ok ? std::move(r.Reply) : std::string();
+  return r.Ok;
+}
+
+THttpUploadResult TTools::HttpUpload(const THttpUpload& u) {
   GlobalInit();
+  THttpUploadResult out;
   std::error_code ec;
-  if (!fs::is_regular_file(filePath, ec)) return false;
+  if (!fs::is_regular_file(u.FilePath, ec)) return out;
   CURL* c = curl_easy_init();
-  if (!c) return false;
-  IdleWatch idle{std::chrono::milliseconds(timeoutMs)};
+  if (!c) return out;
+  IdleWatch idle{std::chrono::milliseconds(u.TimeoutMs)};
+  idle.upload = &u.Progress;
   Sink sink;
   sink.cap = kHttpGetMaxReply;
-  CommonOptions(c, timeoutMs, idle);
-  curl_easy_setopt(c, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
+  CommonOptions(c, u.TimeoutMs, idle);
+  if (!u.UserAgent.empty()) curl_easy_setopt(c, CURLOPT_USERAGENT, u.UserAgent.c_str());
+  curl_easy_setopt(c, CURLOPT_HTTP_VERSION, u.Http11 ? CURL_HTTP_VERSION_1_1 : CURL_HTTP_VERSION_1_0);
   curl_easy_setopt(c, CURLOPT_PROXY, "");  // no proxy for uploads
   curl_easy_setopt(c, CURLOPT_COOKIEFILE, "");
-  curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "gzip,deflate");
-  curl_easy_setopt(c, CURLOPT_FAILONERROR, 1L);
+  if (!u.AcceptEncoding.empty()) curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, u.AcceptEncoding.c_str());
+  curl_easy_setopt(c, CURLOPT_FAILONERROR, 1L);  // an HTTP error status is a failed upload
   curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnData);
   curl_easy_setopt(c, CURLOPT_WRITEDATA, &sink);
-  if (!user.empty()) {
+  if (!u.User.empty()) {
     curl_easy_setopt(c, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
-    curl_easy_setopt(c, CURLOPT_USERNAME, user.c_str());
-    curl_easy_setopt(c, CURLOPT_PASSWORD, password.c_str());
+    curl_easy_setopt(c, CURLOPT_USERNAME, u.User.c_str());
+    curl_easy_setopt(c, CURLOPT_PASSWORD, u.Password.c_str());
   }
-  curl_slist* headers = curl_slist_append(
-      nullptr, "Accept: image/gif, image/jpeg, image/pjpeg, image/pjpeg, application/x-shockwave-flash, */*");
+  curl_slist* headers = nullptr;
+  for (const std::string& h : u.Headers) {
+    // One line each: a line break would start a header line of its own.
+    if (h.find_first_of("\r\n") == std::string::npos) headers = curl_slist_append(headers, h.c_str());
+  }
   headers = curl_slist_append(headers, "Expect:");
   curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers);
   curl_mime* mime = curl_mime_init(c);
   curl_mimepart* part = curl_mime_addpart(mime);
-  curl_mime_name(part, partName.c_str());
-  curl_mime_filedata(part, filePath.c_str());
-  curl_mime_type(part, contentType.c_str());
+  curl_mime_name(part, u.PartName.c_str());
+  curl_mime_filedata(part, u.FilePath.c_str());
+  curl_mime_type(part, u.PartType.c_str());
   curl_easy_setopt(c, CURLOPT_MIMEPOST, mime);
   // A redirect is not followed: the upload is not sent twice, nor anywhere else.
-  const Outcome res = Perform(c, url, timeoutMs, idle, false, {});
-  bool ok = res.rc == CURLE_OK || (res.rc == CURLE_WRITE_ERROR && sink.capped);
-  if (reply) *reply = ok ? sink.data : std::string();
+  const Outcome res = Perform(c, u.Url, u.TimeoutMs, idle, false, {});
+  out.Status = res.status;
+  out.Cancelled = idle.cancelled;
+  out.Ok = !idle.cancelled && (res.rc == CURLE_OK || (res.rc == CURLE_WRITE_ERROR && sink.capped));
+  if (out.Ok) out.Reply = std::move(sink.data);
+  else out.Error = res.rc == CURLE_HTTP_RETURNED_ERROR ? "HTTP " + std::to_string(res.status) : curl_easy_strerror(res.rc);
   curl_mime_free(mime);
   curl_slist_free_all(headers);
   curl_easy_cleanup(c);
-  return ok;
+  return out;
 }
 
 bool TTools::HttpGetToFile(const std::string& url, const fs::path& target, int timeoutMs, const std::string& user,

@@ -28,6 +28,33 @@ struct THttpReply {
   long Status = 0;      // the HTTP status code (0 when none arrived); callers decide by markers
 };
 
+// Told how many bytes of an upload have been sent of how many (0 while unknown); returning
+// false cancels the upload.
+using THttpUploadProgress = std::function<bool(uint64_t sent, uint64_t total)>;
+
+// A multipart/form-data POST of one file part.
+struct THttpUpload {
+  std::string Url;
+  std::string PartName = "file";
+  std::string FilePath;  // the part carries the file's name and content
+  std::string PartType = "application/octet-stream";
+  std::string User, Password;  // Basic credentials when the user is not empty
+  int TimeoutMs = 60000;       // the connect and every wait for data
+  bool Http11 = true;          // else HTTP/1.0
+  std::string UserAgent;       // empty: the client's own
+  std::string AcceptEncoding;  // empty: none asked for
+  std::vector<std::string> Headers;  // whole header lines ("Accept: ..."); lines with a break are left out
+  THttpUploadProgress Progress;
+};
+
+struct THttpUploadResult {
+  bool Ok = false;         // the POST completed with a status below 400
+  bool Cancelled = false;  // the progress callback ended it
+  long Status = 0;
+  std::string Reply;       // the body (at most kHttpGetMaxReply bytes) when Ok
+  std::string Error;       // what went wrong, for the user ("HTTP 500", the client's text)
+};
+
 // A file found by FindFiles: its path and modification time.
 struct TFoundFile {
   std::string Path;
@@ -66,6 +93,8 @@ class TTools {
   static bool HttpPostFile(const std::string& url, const std::string& partName, const std::string& filePath,
                            const std::string& contentType, const std::string& user, const std::string& password,
                            int timeoutMs, std::string* reply = nullptr);
+  // The same with every part of the request chosen by the caller, with progress.
+  static THttpUploadResult HttpUpload(const THttpUpload& upload);
 
   // GET into a file: the body goes to a temporary file beside target that replaces target
   // only when the transfer completed with a 2xx status (a redirect to another server is no

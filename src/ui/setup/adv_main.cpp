@@ -46,6 +46,7 @@
 #include "ui/setup/ip_edit.h"
 #include "ui/setup/port_spin.h"
 #include "ui/skin/controls.h"
+#include "ui/upgrade/upgrade_soft.h"
 
 namespace kestrova {
 
@@ -792,14 +793,41 @@ bool TfrmAdv_Main::UpgradeDevice(int family) {
   dlg.edUser->setText(Q(pre.User));
   dlg.edPwd->setText(Q(pre.Password));
   if (RunCredentialDialog(dlg) != QDialog::Accepted) return false;
+  // The window runs an event loop: keep the entry's id, not the list's record.
+  const DeviceItemId id = listView_ ? listView_->SelectedId() : 0;
+  upgrade::TUpgradeTarget target;
+  target.DevType = family;
+  target.IP = edIP->IPString().toStdString();
+  target.HttpPort = edPort->value();
+  target.User = Trimmed(dlg.edUser->text());
+  target.Password = Trimmed(dlg.edPwd->text());
+
   btnUpgrade->setEnabled(false);
   const bool timerWasOn = Timer1_->isActive();
-  Timer1_->stop();
-  // The firmware upgrade window comes with its own module; until then nothing is upgraded.
+  Timer1_->stop();  // no discovery rounds and no expiry while the upgrade window is open
+  int result = QDialog::Rejected;
+  {
+    TfrmUpgradeSoft up(this);
+    up.SetSeries(&Series());
+    up.SetTarget(target);
+    if (upgradeRunner_) {
+      result = upgradeRunner_(up);
+    } else {
+      CenterOnMainWindow(&up);
+      result = up.exec();
+    }
+  }
   btnUpgrade->setEnabled(true);
-  if (timerWasOn) Timer1_->start();
-  return false;
+  if (timerWasOn && !closed_) Timer1_->start();
+  if (result != QDialog::Accepted) return false;
+  // The camera comes back with its new firmware at its next reply.
+  if (id != 0) engine_->List().Remove(id);
+  btnFindClick();
+  ShowDeviceInfo();
+  return true;
 }
+
+bool TfrmAdv_Main::DiscoveryTimerActive() const { return Timer1_ && Timer1_->isActive(); }
 
 // A spontaneous show or hide comes from the window system (the main window restored from or
 // going to the task bar): the page was never left, so typed settings, Apply and the tab stay.

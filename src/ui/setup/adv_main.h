@@ -41,6 +41,7 @@ namespace kestrova {
 
 class DiscoveryEngine;
 class IDeviceSeries;
+class TfrmUpgradeSoft;
 class TIPEdit;
 class TfrmAuthInput;
 class TDeviceListView;
@@ -98,8 +99,9 @@ class TfrmAdv_Main : public TfrmPageBase {
   bool ApplyDevice(const TDevInfo& old, TDevInfo rec);
   // Runs the credential dialog (or the installed prompt of a test); the dialog's result.
   int RunCredentialDialog(TfrmAuthInput& dlg);
-  // The upgrade button's credential prompt; the upgrade window itself is not part of this
-  // window yet, so a confirmed prompt ends here with false.
+  // The upgrade button: asks for the credentials, then opens the upgrade window for the camera
+  // as the panel shows it, with the discovery timer stopped while it is open. True when the
+  // window closed after a successful upgrade; the entry is then deleted and Find runs.
   bool UpgradeDevice(int family);
   // Closing: stop the timer and discovery, close the sockets, clear the list.
   void FormClose();
@@ -120,6 +122,10 @@ class TfrmAdv_Main : public TfrmPageBase {
   using SdkConfigure = std::function<bool(const TDevInfo&)>;
   using AddressProbe = std::function<TProbeResult(const TNET_CARD&, const std::string&, int)>;
   void SetCredentialPrompt(CredentialPrompt fn) { credentialPrompt_ = std::move(fn); }
+  // The modal run of the upgrade window (gets it prepared; returns its modal result).
+  using UpgradeRunner = std::function<int(TfrmUpgradeSoft&)>;
+  void SetUpgradeRunner(UpgradeRunner fn) { upgradeRunner_ = std::move(fn); }
+  bool DiscoveryTimerActive() const;
   void SetSdkConfigure(SdkConfigure fn) { sdkConfigure_ = std::move(fn); }
   void SetAddressProbe(AddressProbe fn) { addressProbe_ = std::move(fn); }
   void SetHttpGet(remote::HttpGetFn fn) { httpGet_ = std::move(fn); }
@@ -163,6 +169,7 @@ class TfrmAdv_Main : public TfrmPageBase {
   std::vector<QSocketNotifier*> notifiers_;
   std::function<QString()> exportPath_;
   CredentialPrompt credentialPrompt_;
+  UpgradeRunner upgradeRunner_;
   SdkConfigure sdkConfigure_;
   AddressProbe addressProbe_;
   remote::HttpGetFn httpGet_;
