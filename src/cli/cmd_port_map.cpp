@@ -27,7 +27,8 @@ void PortMapUsage(FILE* out) {
                "  PORT (TCP) to IP.\n"
                "  --yes / --no   answer to replacing a forwarding of another device (default: no)\n"
                "  --lang CODE    language of the list and the message (en, cn, b5, pl, kr; default en)\n"
-               "  Prints the message key that ended the run and its text.\n"
+               "  Prints the message key that ended the run and its text; when the router's public\n"
+               "  address is a carrier-grade NAT address, a warning follows on stderr.\n"
                "  Exit status: 0 mapped, 2 bad arguments, 3 any other message.\n");
 }
 
@@ -116,6 +117,8 @@ int CmdPortMap(int argc, char** argv) {
       },
       [&] { return yes; });
   cli::PrintMessage(lang, key);
+  if (key == "IDS_PORTFORWARD_OK" && router::IsCarrierGradeNat(tables.WanAddress))
+    std::fprintf(stderr, "IDS_ROUTER_CGNAT\t%s\n", cli::Printable(cli::MessageText(lang, "IDS_ROUTER_CGNAT")).c_str());
   return key == "IDS_PORTFORWARD_OK" ? 0 : 3;
 }
 

@@ -36,7 +36,9 @@ std::string LanguageOption(const std::string& code) {
 }
 
 bool RouterCombo(const std::string& lang, std::vector<router::TRouter>& routers) {
-  return LoadRouters(ReadDownloadUrls(), lang, routers);
+  const bool list = LoadRouters(ReadDownloadUrls(), lang, routers);
+  AddBuiltInRouter(routers, MessageText(lang, "IDS_ROUTER_AUTOMATIC"));
+  return list || !routers.empty();
 }
 
 }  // namespace cli

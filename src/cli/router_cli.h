@@ -17,7 +17,8 @@ void PrintMessage(const std::string& lang, const std::string& key);
 // "" for any other text.
 std::string LanguageOption(const std::string& code);
 // The usable routers of Router/Router.ini in the language, as the window's combo lists them
-// (the list is downloaded when missing). false when there is no list.
+// (the list is downloaded when missing), the built-in router first when its plug-in is there.
+// false when there is no list and no built-in router.
 bool RouterCombo(const std::string& lang, std::vector<router::TRouter>& routers);
 
 }  // namespace kestrova::cli

@@ -155,6 +155,7 @@ TfrmPortForward::TfrmPortForward(QWidget* parent) : QDialog(parent) {
   std::error_code ec;
   if (fs::exists(list, ec)) {
     LoadRouters(urls_, CurrentLanguage(), routers_);
+    AddBuiltInRouter(routers_, LoadStr("IDS_ROUTER_AUTOMATIC"));
     FillRouters();
   } else {
     // The list comes from the download site first; the window opens meanwhile.
@@ -166,8 +167,10 @@ TfrmPortForward::TfrmPortForward(QWidget* parent) : QDialog(parent) {
         [routers, urls, lang](const Ask&) { return LoadRouters(urls, lang, *routers) ? "" : "IDS_READROUTER_ERROR"; },
         [this, routers](const std::string& key) {
           routers_ = *routers;
+          AddBuiltInRouter(routers_, LoadStr("IDS_ROUTER_AUTOMATIC"));
           FillRouters();
-          if (!key.empty()) LangMessageBox(key, "IDS_ERROR", MB_ICONSTOP);
+          // The built-in router needs no list.
+          if (!key.empty() && routers_.empty()) LangMessageBox(key, "IDS_ERROR", MB_ICONSTOP);
         });
   }
   ShowTables();
@@ -289,7 +292,9 @@ void TfrmPortForward::BitBtn1Click() {
         tablesInUse_ = false;
         ShowTables();
         ShowEnd(key);
-        if (key == "IDS_PORTFORWARD_OK") accept();
+        if (key != "IDS_PORTFORWARD_OK") return;
+        if (router::IsCarrierGradeNat(tables_.WanAddress)) LangMessageBox("IDS_ROUTER_CGNAT", "IDS_WARNING", MB_ICONWARNING);
+        accept();
       });
 }
 

@@ -383,6 +383,38 @@ TEST_F(PortForwardWindowTest, NewVersionComparesDownloadsAndKeepsTheOldPlugIn) {
   EXPECT_EQ(Texts(), std::vector<QString>{Msg("IDS_NOROUTER_LIST")});
 }
 
+TEST_F(PortForwardWindowTest, TheBuiltInRouterComesFirstAndACarrierGradeNatAddressIsWarnedAbout) {
+  // The test plug-in stands in for the built-in one under its name.
+  fs::copy_file(TABLE_PLUGIN, prog / "Router" / "automatic.so", fs::copy_options::overwrite_existing);
+  std::string table = Table({Entry("nvr", "192.168.1.70", 8000, "TCP")});
+  table.replace(table.find(" MaxCount"), 0, " WanAddress=\"100.80.0.9\"");
+  RouterFile("table.xml", table);
+  auto w = Window();
+  ASSERT_EQ(w->cmbRouter->count(), 3);
+  EXPECT_EQ(w->cmbRouter->itemText(0), Msg("IDS_ROUTER_AUTOMATIC"));
+  EXPECT_EQ(w->Routers()[0].file, "automatic.so");
+  w->AddMapping("192.168.1.60", "81", "TCP");
+  Ok(*w);
+  EXPECT_EQ(Texts(), (std::vector<QString>{Msg("IDS_PORTFORWARD_OK"), Msg("IDS_ROUTER_CGNAT")}));
+  EXPECT_EQ(boxes[1].caption, Msg("IDS_WARNING"));
+  EXPECT_EQ(boxes[1].flags, MB_ICONWARNING);
+  EXPECT_EQ(w->result(), QDialog::Accepted);
+
+  // A public address gives no warning; the built-in plug-in is never offered for download.
+  table.replace(table.find("100.80.0.9"), 10, "198.51.100.9");
+  RouterFile("table.xml", table);
+  boxes.clear();
+  auto again = Window();
+  again->AddMapping("192.168.1.61", "82", "TCP");
+  Ok(*again);
+  EXPECT_EQ(Texts(), std::vector<QString>{Msg("IDS_PORTFORWARD_OK")});
+  boxes.clear();
+  auto update = Window();
+  update->BitBtn3->click();
+  ASSERT_TRUE(PumpUntil([&] { return !update->Busy(); }, 20000));
+  EXPECT_EQ(Texts(), std::vector<QString>{Msg("IDS_NO_NewVERSION")});
+}
+
 // ---- the callers ------------------------------------------------------------------------------
 
 // Runs fn on the port-mapping window once it is shown modally (bounded: a window that never

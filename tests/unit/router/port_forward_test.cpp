@@ -312,5 +312,35 @@ TEST(PluginAnswer, IsReadUpToItsNulAndNeverPastTheBuffer) {
   EXPECT_EQ(AnswerText(nullptr, 10), "");
 }
 
+TEST(PublicAddress, CarrierGradeNatIsTheSharedAddressSpaceOnly) {
+  const struct {
+    const char* ip;
+    bool cgn;
+  } cases[] = {
+      {"100.64.0.0", true},    {"100.64.0.1", true},   {"100.127.255.255", true}, {"100.63.255.255", false},
+      {"100.128.0.0", false},  {"203.0.113.1", false}, {"10.0.0.1", false},       {"100.064.0.1", false},
+      {"100.64.0.1:80", false}, {"", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsCarrierGradeNat(c.ip), c.cgn) << c.ip;
+}
+
+TEST(PublicAddress, ComesFromTheReadAndStaysWhenTheWriteAnswerHasNone) {
+  auto root = [](const std::string& attr) {
+    return "<PortForwards Count=\"1\" MaxCount=\"8\"" + attr +
+           "><a><IP>192.168.1.60</IP><PubPort>81</PubPort><PriPort>81</PriPort><Protocol>TCP</Protocol><Status>" +
+           kValid + "</Status><isUpdate>0</isUpdate></a></PortForwards>";
+  };
+  TPortForwardTables t;
+  ASSERT_TRUE(t.ParseRouterTable(root(" WanAddress=\"100.70.1.2\"")));
+  EXPECT_EQ(t.WanAddress, "100.70.1.2");
+  EXPECT_TRUE(t.VerifyReply(root(""), root("")));
+  EXPECT_EQ(t.WanAddress, "100.70.1.2");
+  EXPECT_TRUE(t.VerifyReply(root(""), root(" WanAddress=\"198.51.100.7\"")));
+  EXPECT_EQ(t.WanAddress, "198.51.100.7");
+  // Not an address: ignored.
+  ASSERT_TRUE(t.ParseRouterTable(root(" WanAddress=\"x.example\"")));
+  EXPECT_EQ(t.WanAddress, "");
+}
+
 }  // namespace
 }  // namespace kestrova::router
