@@ -7,7 +7,7 @@
 // not a table, an entry with a bad address, port or protocol, or more entries than the router
 // holds is refused with 400 and the table stays as it was. With --site DIR the files of DIR
 // are served under /router/ (the download site of the router list and plug-ins).
-//   kestrova-routersim --listen IP:PORT [--user U] [--password P] [--max N] [--table FILE]
+//   kestrova-routersim --listen IP:PORT (0: any free port, printed in the ready line) [--user U] [--password P] [--max N] [--table FILE]
 //                      [--state FILE] [--site DIR] [--log FILE] [--pidfile FILE]
 // --table: initial entries, one a line: name ip public-port private-port protocol valid|invalid
 // --state: the table, in that form, written after every change.
@@ -215,7 +215,8 @@ int main(int argc, char** argv) {
   const size_t colon = listen.rfind(':');
   const std::string ip = colon == std::string::npos ? "" : listen.substr(0, colon);
   int port = 0;
-  if (!IsIPv4(ip) || !Port(listen.substr(colon + 1), port) || r.max < 0) {
+  const std::string portText = colon == std::string::npos ? "" : listen.substr(colon + 1);
+  if (!IsIPv4(ip) || (portText != "0" && !Port(portText, port)) || r.max < 0) {
     Usage();
     return 2;
   }
@@ -276,12 +277,13 @@ int main(int argc, char** argv) {
   svr.set_logger([&](const httplib::Request& req, const httplib::Response& res) {
     if (req.path.rfind("/router/", 0) == 0) Log(r, req.method + " " + req.path + " " + std::to_string(res.status));
   });
-  if (http.Listen(ip, port) < 0 || !http.WaitRunning()) {
+  const int bound = http.Listen(ip, port);
+  if (bound < 0 || !http.WaitRunning()) {
     std::fprintf(stderr, "routersim: cannot listen on %s\n", listen.c_str());
     return 1;
   }
   if (!pidfile.empty()) std::ofstream(pidfile) << getpid() << "\n";
-  std::cout << "routersim: ready on " << listen << std::endl;
+  std::cout << "routersim: ready on " << ip << ":" << bound << std::endl;
   int sig = 0;
   sigwait(&set, &sig);
   http.Stop();

@@ -23,6 +23,7 @@
 #include "gui/app/qt_test_env.h"
 #include "gui/remote/remote_fixture.h"
 #include "http_listener.h"
+#include "support/child_process.h"
 #include "support/proxy_env.h"
 #include "ui/app/lang_message_box.h"
 #include "ui/i18n/apply_strings.h"
@@ -495,6 +496,58 @@ TEST_F(PortForwardWindowTest, TheAdvancedWindowOpensItForTheSelectedCamera) {
   EXPECT_FALSE(fs::exists(routerDir / "calls.log"));
 }
 
+// The sample plug-in against the simulated router on loopback, from both callers.
+TEST_F(PortForwardWindowTest, BothCallersMapThroughTheSamplePlugInOnTheSimulatedRouter) {
+  TempFolders::Write(routerDir / "initial.txt", "web 192.168.0.50 81 81 TCP valid\n");
+  testsupport::ChildProcess router;
+  ASSERT_TRUE(router.Spawn({ROUTERSIM, "--listen", "127.0.0.1:0", "--password", "rpw", "--table",
+                            (routerDir / "initial.txt").string(), "--state", (routerDir / "state.txt").string()}));
+  std::string ready;
+  ASSERT_TRUE(router.ReadLine(ready, 20000)) << router.Output();
+  const std::string port = ready.substr(ready.rfind(':') + 1);
+  ASSERT_EQ(ready.rfind("routersim: ready on 127.0.0.1:", 0), 0u) << ready;
+  ::setenv("KESTROVA_SAMPLE_ROUTER_PORT", port.c_str(), 1);
+  fs::copy_file(SAMPLE_PLUGIN, prog / "Router" / "sample.so", fs::copy_options::overwrite_existing);
+  TempFolders::Write(prog / "Router" / "Router.ini", "[Router]\r\nCount=1\r\nRenName1=Sample router\r\nrpath1=sample.so\r\n");
+
+  // The wizard's step: the camera's HTTP and data ports, replacing the web server's forwarding.
+  FakeRemote fake;
+  fake.Answer("/func/getremote.asp?", "0IDS_SERVER_OFFLINE");
+  TDevInfo cam = WizardCamera(8, "001e2f405068", "192.168.0.102", 81);
+  cam.Gateway = "127.0.0.1";
+  ww->Listed(cam);
+  SelectedMac = cam.MAC;
+  SelectedIp = cam.IP;
+  auto* page = static_cast<TfrmEsy_PortForward*>(ww->Show("TfrmEsy_PortForward"));
+  page->edRouterIP->setText("127.0.0.1");
+  int seen = 0;
+  auto ok = [&](TfrmPortForward& w) {
+    w.edtPassword->setText("rpw");
+    w.BitBtn1->click();
+  };
+  WhenShown(ok, &seen);
+  page->BitBtn1->click();
+  EXPECT_EQ(seen, 1);
+  EXPECT_EQ(Texts(), (std::vector<QString>{Msg("IDS_PORT_USING"), Msg("IDS_PORTFORWARD_OK")}));
+  EXPECT_EQ(TempFolders::Read(routerDir / "state.txt"),
+            "192.168.0.102:81 192.168.0.102 81 81 TCP valid\n192.168.0.102:554 192.168.0.102 554 554 TCP valid\n");
+  PumpUntil([&] { return !page->RunningCheck(); });
+
+  // The advanced window: the same camera's mappings are there already.
+  ww->Show("TfrmAdv_Main");
+  auto* list = ww->adv->findChild<QTreeWidget*>(QStringLiteral("ListView"));
+  ASSERT_TRUE(PumpUntil([&] { return list->topLevelItemCount() == 1; }, 5000));
+  list->setCurrentItem(list->topLevelItem(0));
+  boxes.clear();
+  WhenShown(ok, &seen);
+  ww->adv->findChild<QPushButton*>(QStringLiteral("BtnPortMap"))->click();
+  EXPECT_EQ(seen, 2);
+  EXPECT_EQ(Texts(), std::vector<QString>{Msg("IDS_PORTFORWARD_OK")});
+  EXPECT_EQ(TempFolders::Read(routerDir / "state.txt"),
+            "192.168.0.102:81 192.168.0.102 81 81 TCP valid\n192.168.0.102:554 192.168.0.102 554 554 TCP valid\n");
+  ::unsetenv("KESTROVA_SAMPLE_ROUTER_PORT");
+  router.Stop();
+}
+
 }  // namespace
 }  // namespace kestrova
-
