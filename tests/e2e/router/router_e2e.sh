@@ -15,30 +15,14 @@ export KESTROVA_TIME_SCALE=${KESTROVA_TIME_SCALE:-0.1}
 export KV_VENDOR_ADDR=203.0.113.10/24
 export KV_CAM_ADDRS="192.168.0.102/24"
 
-skip() { echo "SKIP: $*"; exit 77; }
-[ "$(id -u)" = 0 ] || skip "needs root for the virtual LAN"
-command -v ip >/dev/null || skip "iproute2 missing"
-command -v flock >/dev/null || skip "flock missing"
+. "$(dirname "$0")/e2e_common.sh"
+need_vlan
 command -v sha256sum >/dev/null || skip "sha256sum missing"
 for exe in "$CLI" "$ROUTERSIM"; do [ -x "$exe" ] || skip "$exe not built"; done
 [ -f "$PLUGIN" ] || skip "$PLUGIN not built"
-probe=${KV_PREFIX}-probe-$$
-ip netns add "$probe" 2>/dev/null || skip "network namespaces are not available here"
-ip netns del "$probe" 2>/dev/null
-
-exec 9>>"$(bash "$VLAN" lockfile)"
-flock -w 600 9 || skip "virtual LAN $KV_PREFIX busy"
-export KV_LOCK_FD=9
+take_vlan_lock
 
 WORK=$(mktemp -d /tmp/kestrova-e2e-router.XXXXXX)
-stop_pidfile() {
-  local f=$1 pid
-  [ -f "$f" ] || return 0
-  pid=$(cat "$f")
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null
-  for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-  rm -f "$f"
-}
 cleanup() {
   for p in router site; do stop_pidfile "$WORK/$p.pid"; done
   bash "$VLAN" down >/dev/null 2>&1

@@ -14,29 +14,17 @@ export KV_PREFIX=${KV_PREFIX:-kvupnp}
 export KV_CAM_ADDRS="192.168.0.102/24"
 MINIUPNPD=${MINIUPNPD:-/usr/sbin/miniupnpd}
 
-skip() { echo "SKIP: $*"; exit 77; }
-[ "$(id -u)" = 0 ] || skip "needs root for the virtual LAN"
-command -v ip >/dev/null || skip "iproute2 missing"
-command -v flock >/dev/null || skip "flock missing"
+. "$(dirname "$0")/e2e_common.sh"
+need_vlan
 [ -x "$MINIUPNPD" ] || skip "miniupnpd is not installed (Debian package miniupnpd)"
 [ -x "$CLI" ] || skip "$CLI not built"
 [ -f "$PLUGIN" ] || skip "$PLUGIN not built"
-probe=${KV_PREFIX}-probe-$$
-ip netns add "$probe" 2>/dev/null || skip "network namespaces are not available here"
-ip netns del "$probe" 2>/dev/null
-
-exec 9>>"$(bash "$VLAN" lockfile)"
-flock -w 600 9 || skip "virtual LAN $KV_PREFIX busy"
-export KV_LOCK_FD=9
+take_vlan_lock
 
 WORK=$(mktemp -d /tmp/kestrova-e2e-upnp.XXXXXX)
 ROUTER_NS=${KV_PREFIX}-router
 cleanup() {
-  if [ -f "$WORK/miniupnpd.pid" ]; then
-    pid=$(cat "$WORK/miniupnpd.pid")
-    kill "$pid" 2>/dev/null
-    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-  fi
+  stop_pidfile "$WORK/miniupnpd.pid"
   bash "$VLAN" down >/dev/null 2>&1
   rm -rf "$WORK"
 }

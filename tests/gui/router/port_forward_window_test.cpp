@@ -119,6 +119,24 @@ class PortForwardWindowTest : public ::testing::Test {
     return l;
   }
 
+  // The camera chosen in the wizard and listed, with its port-forward step shown for routerIp.
+  TfrmEsy_PortForward* PortForwardStep(const TDevInfo& cam, const char* routerIp) {
+    ww->Listed(cam);
+    SelectedMac = cam.MAC;
+    SelectedIp = cam.IP;
+    auto* page = static_cast<TfrmEsy_PortForward*>(ww->Show("TfrmEsy_PortForward"));
+    page->edRouterIP->setText(QString::fromLatin1(routerIp));
+    return page;
+  }
+  // The advanced window with its one listed camera selected.
+  void SelectInAdvancedWindow() {
+    ww->Show("TfrmAdv_Main");
+    auto* list = ww->adv->findChild<QTreeWidget*>(QStringLiteral("ListView"));
+    ASSERT_NE(list, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return list->topLevelItemCount() == 1; }, 5000));
+    list->setCurrentItem(list->topLevelItem(0));
+  }
+
   std::unique_ptr<WizardWindow> ww;
   fs::path prog, routerDir;
   std::vector<MessageBoxCall> boxes;
@@ -437,12 +455,7 @@ void WhenShown(std::function<void(TfrmPortForward&)> fn, int* seen) {
 TEST_F(PortForwardWindowTest, TheWizardStepOpensItWithTheCamerasMappings) {
   FakeRemote fake;
   fake.Answer("/func/getremote.asp?", "0IDS_SERVER_OFFLINE");
-  TDevInfo cam = WizardCamera(8, "001e2f405066", "192.168.0.66", 8080);
-  ww->Listed(cam);
-  SelectedMac = cam.MAC;
-  SelectedIp = cam.IP;
-  auto* page = static_cast<TfrmEsy_PortForward*>(ww->Show("TfrmEsy_PortForward"));
-  page->edRouterIP->setText("192.168.0.254");
+  auto* page = PortForwardStep(WizardCamera(8, "001e2f405066", "192.168.0.66", 8080), "192.168.0.254");
   int seen = 0;
   std::string router;
   QStringList ports;
@@ -471,11 +484,7 @@ TEST_F(PortForwardWindowTest, TheAdvancedWindowOpensItForTheSelectedCamera) {
   TDevInfo cam = WizardCamera(2, "MOI0A1B2C3D7", "192.168.0.67", 81);
   cam.Gateway = "192.168.0.253";
   ww->Listed(cam);
-  ww->Show("TfrmAdv_Main");
-  auto* list = ww->adv->findChild<QTreeWidget*>(QStringLiteral("ListView"));
-  ASSERT_NE(list, nullptr);
-  ASSERT_TRUE(PumpUntil([&] { return list->topLevelItemCount() == 1; }, 5000));
-  list->setCurrentItem(list->topLevelItem(0));
+  SelectInAdvancedWindow();
   int seen = 0;
   std::string router;
   QStringList ips, ports;
@@ -515,11 +524,7 @@ TEST_F(PortForwardWindowTest, BothCallersMapThroughTheSamplePlugInOnTheSimulated
   fake.Answer("/func/getremote.asp?", "0IDS_SERVER_OFFLINE");
   TDevInfo cam = WizardCamera(8, "001e2f405068", "192.168.0.102", 81);
   cam.Gateway = "127.0.0.1";
-  ww->Listed(cam);
-  SelectedMac = cam.MAC;
-  SelectedIp = cam.IP;
-  auto* page = static_cast<TfrmEsy_PortForward*>(ww->Show("TfrmEsy_PortForward"));
-  page->edRouterIP->setText("127.0.0.1");
+  auto* page = PortForwardStep(cam, "127.0.0.1");
   int seen = 0;
   auto ok = [&](TfrmPortForward& w) {
     w.edtPassword->setText("rpw");
@@ -534,10 +539,7 @@ TEST_F(PortForwardWindowTest, BothCallersMapThroughTheSamplePlugInOnTheSimulated
   PumpUntil([&] { return !page->RunningCheck(); });
 
   // The advanced window: the same camera's mappings are there already.
-  ww->Show("TfrmAdv_Main");
-  auto* list = ww->adv->findChild<QTreeWidget*>(QStringLiteral("ListView"));
-  ASSERT_TRUE(PumpUntil([&] { return list->topLevelItemCount() == 1; }, 5000));
-  list->setCurrentItem(list->topLevelItem(0));
+  SelectInAdvancedWindow();
   boxes.clear();
   WhenShown(ok, &seen);
   ww->adv->findChild<QPushButton*>(QStringLiteral("BtnPortMap"))->click();
