@@ -14,7 +14,7 @@ const std::string kValid = "\xD3\xD0\xD0\xA7";
 const std::string kInvalid = "\xCE\xDE\xD0\xA7";
 
 struct Entry {
-  std::string name, ip, pub, pri, protocol, status = kValid, isUpdate = "0", pub2, pri2, orderId;
+  std::string name, ip, pub, pri, protocol, status = kValid, isUpdate = "0", pub2 = "", pri2 = "", orderId = "";
 };
 
 std::string Table(const std::vector<Entry>& entries, int count = -1, const std::string& maxCount = "32") {
@@ -134,7 +134,9 @@ TEST(PortMapping, SecondPortsAreWrittenOnlyWhenTheLastEntryReadCarriedThem) {
     int asked = 0;
     EXPECT_EQ(RunPortMapping(t, Ready(), router.Call(), Answer(true, &asked)), "IDS_PORTFORWARD_OK");
     EXPECT_EQ(Holds(router.request, "<PubPort2>"), c.written) << c.first2 << "/" << c.last2;
-    if (c.written) EXPECT_TRUE(Holds(router.request, "<PubPort2>81</PubPort2><PriPort2>81</PriPort2>"));
+    if (c.written) {
+      EXPECT_TRUE(Holds(router.request, "<PubPort2>81</PubPort2><PriPort2>81</PriPort2>"));
+    }
   }
 }
 
