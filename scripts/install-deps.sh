@@ -15,12 +15,16 @@ PKGS=(
   xvfb xauth x11-utils imagemagick
   clang libclang-rt-14-dev
   fonts-noto-cjk fonts-dejavu-core
+  libminiupnpc-dev libnatpmp-dev miniupnpd
 )
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if [ "${#missing[@]}" -gt 0 ]; then
+  # miniupnpd is only run by the tests, inside the virtual LAN's router namespace: never as a
+  # service of this machine.
+  echo "miniupnpd miniupnpd/start_daemon boolean false" | $SUDO debconf-set-selections
   $SUDO apt-get update -q
   $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi

@@ -21,10 +21,14 @@ void PortMapUsage(FILE* out) {
   std::fprintf(out,
                "usage: kestrova-cli port-map --router N --router-user U [--router-password P]\n"
                "                             --gateway A.B.C.D --map IP:PORT [--map IP:PORT] [--yes | --no]\n"
+               "                             [--lang CODE]\n"
                "  Asks the router at the gateway address, through the plug-in of router N (the\n"
-               "  position 'kestrova-cli routers' prints), to forward each PORT (TCP) to IP.\n"
+               "  position 'kestrova-cli routers' prints in the same language), to forward each\n"
+               "  PORT (TCP) to IP.\n"
                "  --yes / --no   answer to replacing a forwarding of another device (default: no)\n"
-               "  Prints the message key that ended the run and its text.\n"
+               "  --lang CODE    language of the list and the message (en, cn, b5, pl, kr; default en)\n"
+               "  Prints the message key that ended the run and its text; when the router's public\n"
+               "  address is a carrier-grade NAT address, a warning follows on stderr.\n"
                "  Exit status: 0 mapped, 2 bad arguments, 3 any other message.\n");
 }
 
@@ -40,6 +44,7 @@ int CmdPortMap(int argc, char** argv) {
   long position = 0;
   std::string user, password, gateway;
   bool haveUser = false, yes = false, no = false;
+  std::string lang = "en";
   std::vector<std::pair<std::string, std::string>> maps;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -67,6 +72,9 @@ int CmdPortMap(int argc, char** argv) {
     } else if (a == "--gateway") {
       gateway = v;
       if (!IsIPv4Text(gateway)) return Bad("--gateway takes an IPv4 address");
+    } else if (a == "--lang") {
+      lang = cli::LanguageOption(v);
+      if (lang.empty()) return Bad("--lang takes en, cn, b5, pl or kr");
     } else if (a == "--map") {
       const std::string m = v;
       const auto colon = m.rfind(':');
@@ -83,7 +91,6 @@ int CmdPortMap(int argc, char** argv) {
   if (position == 0 || !haveUser || gateway.empty() || maps.empty())
     return Bad("--router, --router-user, --gateway and --map are required");
 
-  const std::string lang = "en";
   std::vector<router::TRouter> routers;
   cli::RouterCombo(lang, routers);
   router::TPortForwardTables tables;
@@ -110,6 +117,8 @@ int CmdPortMap(int argc, char** argv) {
       },
       [&] { return yes; });
   cli::PrintMessage(lang, key);
+  if (key == "IDS_PORTFORWARD_OK" && router::IsCarrierGradeNat(tables.WanAddress))
+    std::fprintf(stderr, "IDS_ROUTER_CGNAT\t%s\n", cli::Printable(cli::MessageText(lang, "IDS_ROUTER_CGNAT")).c_str());
   return key == "IDS_PORTFORWARD_OK" ? 0 : 3;
 }
 

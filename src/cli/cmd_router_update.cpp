@@ -14,10 +14,11 @@ namespace {
 
 void RouterUpdateUsage(FILE* out) {
   std::fprintf(out,
-               "usage: kestrova-cli router-update --router N [--yes]\n"
-               "  Compares the installed plug-in of router N (its position in 'kestrova-cli routers')\n"
-               "  with the version the download site lists and downloads a newer one; --yes answers\n"
-               "  the download question (without it the answer is no).\n"
+               "usage: kestrova-cli router-update --router N [--yes] [--lang CODE]\n"
+               "  Compares the installed plug-in of router N (its position in 'kestrova-cli routers'\n"
+               "  in the same language) with the version the download site lists and downloads a\n"
+               "  newer one; --yes answers the download question (without it the answer is no).\n"
+               "  --lang CODE   language of the list and the message (en, cn, b5, pl, kr; default en)\n"
                "  Prints the message key that ended the run and its text.\n"
                "  Exit status: 0 current or downloaded, 2 bad arguments, 3 failure, 4 download declined.\n");
 }
@@ -27,6 +28,7 @@ void RouterUpdateUsage(FILE* out) {
 int CmdRouterUpdate(int argc, char** argv) {
   long position = 0;
   bool yes = false;
+  std::string lang = "en";
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--help" || a == "-h") {
@@ -35,6 +37,8 @@ int CmdRouterUpdate(int argc, char** argv) {
     }
     if (a == "--yes") {
       yes = true;
+    } else if (a == "--lang" && i + 1 < argc && !cli::LanguageOption(argv[i + 1]).empty()) {
+      lang = cli::LanguageOption(argv[++i]);
     } else if (a == "--router" && i + 1 < argc && cli::ParseLong(argv[i + 1], 1, 100000, position)) {
       ++i;
     } else {
@@ -48,7 +52,6 @@ int CmdRouterUpdate(int argc, char** argv) {
     RouterUpdateUsage(stderr);
     return 2;
   }
-  const std::string lang = "en";
   std::vector<router::TRouter> routers;
   cli::RouterCombo(lang, routers);
   const router::TRouter* r = nullptr;

@@ -29,8 +29,16 @@ void PrintMessage(const std::string& lang, const std::string& key) {
   std::printf("%s\t%s\n", key.c_str(), Printable(MessageText(lang, key)).c_str());
 }
 
+std::string LanguageOption(const std::string& code) {
+  for (const auto& f : EmbeddedLanguageFiles())
+    if (CanonicalLanguageCode(code) == f.code) return f.code;
+  return {};
+}
+
 bool RouterCombo(const std::string& lang, std::vector<router::TRouter>& routers) {
-  return LoadRouters(ReadDownloadUrls(), lang, routers);
+  const bool list = LoadRouters(ReadDownloadUrls(), lang, routers);
+  AddBuiltInRouter(routers, MessageText(lang, "IDS_ROUTER_AUTOMATIC"));
+  return list || !routers.empty();
 }
 
 }  // namespace cli
@@ -46,12 +54,6 @@ void RoutersUsage(FILE* out) {
                "  Exit status: 0 listed, 2 bad arguments, 3 no router list.\n");
 }
 
-bool KnownLanguage(const std::string& code) {
-  for (const auto& f : EmbeddedLanguageFiles())
-    if (CanonicalLanguageCode(code) == f.code) return true;
-  return false;
-}
-
 }  // namespace
 
 int CmdRouters(int argc, char** argv) {
@@ -62,8 +64,8 @@ int CmdRouters(int argc, char** argv) {
       RoutersUsage(stdout);
       return 0;
     }
-    if (a == "--lang" && i + 1 < argc && KnownLanguage(argv[i + 1])) {
-      lang = CanonicalLanguageCode(argv[++i]);
+    if (a == "--lang" && i + 1 < argc && !cli::LanguageOption(argv[i + 1]).empty()) {
+      lang = cli::LanguageOption(argv[++i]);
       continue;
     }
     std::fprintf(stderr, "kestrova-cli routers: bad option '%s'\n", cli::Printable(a).c_str());

@@ -2,6 +2,8 @@
 
 #include <pugixml.hpp>
 
+#include "core/discovery/ip_text.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -67,6 +69,12 @@ std::string Key(const pugi::xml_node& n) {
                              Child(n, "Protocol") + "/" + Child(n, "Status")));
 }
 
+// The optional public address of an answer's root, validated.
+std::string WanAddressOf(const pugi::xml_node& root) {
+  const std::string v = root.attribute("WanAddress").value();
+  return IsIPv4Text(v) ? v : std::string();
+}
+
 bool Skipped(const pugi::xml_node& n) {
   const std::string u = Child(n, "isUpdate");
   return u == "3" || u == "4";
@@ -85,6 +93,15 @@ std::string PluginStatusMessage(int status) {
     case 7: return "IDS_PARAMETER_ERROR";
     default: return "IDS_GETROUTER_ERROR";
   }
+}
+
+bool IsCarrierGradeNat(std::string_view ipv4) {
+  if (!IsIPv4Text(ipv4)) return false;
+  const size_t dot = ipv4.find('.');
+  const size_t dot2 = ipv4.find('.', dot + 1);
+  long a = 0, b = 0;
+  if (!ParseInt(ipv4.substr(0, dot), a) || !ParseInt(ipv4.substr(dot + 1, dot2 - dot - 1), b)) return false;
+  return a == 100 && b >= 64 && b <= 127;
 }
 
 std::string AnswerText(const char* buffer, std::size_t size) {
@@ -130,6 +147,7 @@ bool TPortForwardTables::ParseRouterTable(std::string_view answer) {
   long count = 0, maxCount = 0;
   if (!ReadHeader(doc, root, count, maxCount)) return false;
   MaxCount = static_cast<int>(maxCount);
+  WanAddress = WanAddressOf(root);
   pugi::xml_node n = root.first_child();
   for (long i = 0; i < count; ++i, n = n.next_sibling()) {
     while (n && n.type() != pugi::node_element) n = n.next_sibling();
@@ -270,6 +288,7 @@ bool TPortForwardTables::VerifyReply(std::string_view request, std::string_view 
     if (!Skipped(n)) keys.push_back(Key(n));
   }
   MaxCount = static_cast<int>(am);
+  if (std::string wan = WanAddressOf(aroot); !wan.empty()) WanAddress = std::move(wan);
   bool matched = false;
   n = aroot.first_child();
   for (long i = 0; i < ac; ++i, n = n.next_sibling()) {

@@ -52,6 +52,10 @@ class TPortForwardTables {
   std::vector<TForwardRow> router, need;
   int MaxCount = 0;
   bool HasSecondPorts = false;
+  // The router's public address as the plug-in gave it (optional root attribute "WanAddress",
+  // an IPv4 text): set by each table read (empty when absent or not an address), and by a
+  // write's answer that carries one.
+  std::string WanAddress;
 
   enum class AddResult { Added, Exists /* IDS_INPUT_EXISTS */, Ignored };
   // Adds a needed mapping of the camera at address for the port text (a decimal number
@@ -77,6 +81,11 @@ class TPortForwardTables {
   void AppendRouter(TForwardRow row);
   TForwardRow* FindRouterFor(const TForwardRow& need);
 };
+
+// Whether an IPv4 address text lies in the shared address space of carrier-grade NAT
+// (100.64.0.0/10): a router with such a public address sits behind the provider's NAT, where
+// no forwarding of the router makes a camera reachable from the Internet.
+bool IsCarrierGradeNat(std::string_view ipv4);
 
 // The answer text of a plug-in buffer: the bytes up to the first NUL, or the whole buffer
 // when it holds none (never past its end).

@@ -16,6 +16,10 @@ namespace kestrova::router {
 inline constexpr std::string_view kRouterDir = "Router";
 inline constexpr std::string_view kRouterList = "Router.ini";
 inline constexpr std::string_view kRouterListDownload = "Router.tmp";
+// The plug-in that comes with the program (UPnP-IGD / NAT-PMP), offered before the list's
+// entries as index 0 whenever it is in Router/.
+inline constexpr std::string_view kAutomaticPlugin = "automatic.so";
+inline constexpr int kAutomaticIndex = 0;
 
 struct TRouter {
   int index = 0;         // i of the list's keys

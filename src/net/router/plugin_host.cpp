@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 
 #include "core/router/port_forward.h"
 #include "core/router/router_list.h"
+#include "net/platform/program_dir.h"
 #include "net/platform/scaled_clock.h"
 
 namespace kestrova {
@@ -73,26 +75,70 @@ bool WriteAll(int fd, const void* data, size_t n) {
   ::_exit(0);
 }
 
-// Forks the child, collects what it writes until it closes the pipe or the time is up, and
+// What the helper reads on its standard input: export, library, address, user and password,
+// each ending with a NUL (none of them can hold one), then the request up to the end.
+std::string HelperInput(const std::string& exportName, const std::string& lib, const std::string& address,
+                        const std::string& user, const std::string& password, const std::string& request) {
+  std::string in;
+  for (const std::string* s : {&exportName, &lib, &address, &user, &password}) {
+    in += *s;
+    in += '\0';
+  }
+  return in + request;
+}
+
+// Starts the child: the helper program (a fresh process, so no lock another thread of this one
+// held at the fork can hold up the plug-in) with the call's fields sent over a socket, or a fork
+// of this process that makes the call itself when there is no helper. fd receives the reply.
+pid_t StartChild(const std::string& lib, const std::string& exportName, const std::string& address,
+                 const std::string& user, const std::string& password, const std::string& request, int& fd) {
+  const std::string helper = PluginHelperPath().string();
+  int sv[2];
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sv) != 0) return -1;
+  // Everything the child needs is made before the fork: after it, in a child of a threaded
+  // process, only async-signal-safe calls (dup2, execv, _exit) are made on the helper's way.
+  char* const argv[] = {const_cast<char*>(helper.c_str()), nullptr};
+  const pid_t pid = ::fork();
+  if (pid < 0) {
+    ::close(sv[0]);
+    ::close(sv[1]);
+    return -1;
+  }
+  if (pid == 0) {
+    ::close(sv[0]);
+    if (!helper.empty()) {
+      if (::dup2(sv[1], 0) < 0 || ::dup2(sv[1], 1) < 0) ::_exit(1);
+      ::execv(argv[0], argv);
+      ::_exit(1);
+    }
+    ::signal(SIGPIPE, SIG_IGN);
+    RunChild(sv[1], lib.c_str(), exportName.c_str(), address.c_str(), user.c_str(), password.c_str(), request);
+  }
+  ::close(sv[1]);
+  if (!helper.empty()) {
+    const std::string in = HelperInput(exportName, lib, address, user, password, request);
+    // The helper reads all of its input before it answers, so this cannot wait on the reply.
+    size_t sent = 0;
+    while (sent < in.size()) {
+      const ssize_t n = ::send(sv[0], in.data() + sent, in.size() - sent, MSG_NOSIGNAL);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;  // the helper is gone; the reply is then empty
+      sent += static_cast<size_t>(n);
+    }
+    ::shutdown(sv[0], SHUT_WR);
+  }
+  fd = sv[0];
+  return pid;
+}
+
+// Starts the child, collects what it writes until it closes its end or the time is up, and
 // reaps it. False when the child wrote nothing or ended abnormally.
 bool RunInChild(const std::filesystem::path& library, const std::string& exportName, const std::string& address,
                 const std::string& user, const std::string& password, const std::string& request, int timeoutMs,
                 std::string& out) {
-  int fds[2];
-  if (::pipe2(fds, O_CLOEXEC) != 0) return false;
-  const std::string lib = library.string();
-  const pid_t pid = ::fork();
-  if (pid < 0) {
-    ::close(fds[0]);
-    ::close(fds[1]);
-    return false;
-  }
-  if (pid == 0) {
-    ::close(fds[0]);
-    ::signal(SIGPIPE, SIG_IGN);
-    RunChild(fds[1], lib.c_str(), exportName.c_str(), address.c_str(), user.c_str(), password.c_str(), request);
-  }
-  ::close(fds[1]);
+  int rfd = -1;
+  const pid_t pid = StartChild(library.string(), exportName, address, user, password, request, rfd);
+  if (pid < 0) return false;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ScaledMs(timeoutMs));
   bool timedOut = false;
   char chunk[65536];
@@ -102,12 +148,12 @@ bool RunInChild(const std::filesystem::path& library, const std::string& exportN
       timedOut = true;
       break;
     }
-    pollfd p{fds[0], POLLIN, 0};
+    pollfd p{rfd, POLLIN, 0};
     const int r = ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 1000)));
     if (r < 0 && errno == EINTR) continue;
     if (r < 0) break;
     if (r == 0) continue;
-    const ssize_t n = ::read(fds[0], chunk, sizeof chunk);
+    const ssize_t n = ::read(rfd, chunk, sizeof chunk);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     out.append(chunk, static_cast<size_t>(n));
@@ -116,7 +162,7 @@ bool RunInChild(const std::filesystem::path& library, const std::string& exportN
       break;
     }
   }
-  ::close(fds[0]);
+  ::close(rfd);
   if (timedOut) ::kill(pid, SIGKILL);
   int st = 0;
   while (::waitpid(pid, &st, 0) < 0 && errno == EINTR) {
@@ -125,6 +171,41 @@ bool RunInChild(const std::filesystem::path& library, const std::string& exportN
 }
 
 }  // namespace
+
+std::filesystem::path PluginHelperPath() {
+  std::error_code ec;
+  if (const char* v = std::getenv("KESTROVA_PLUGIN_HELPER"); v && *v) {
+    const std::filesystem::path p(v);
+    return std::filesystem::is_regular_file(p, ec) ? p : std::filesystem::path();
+  }
+  const std::filesystem::path exe = ExecutablePath();
+  if (exe.empty()) return {};
+  const std::filesystem::path p = exe.parent_path() / kPluginHelperName;
+  return std::filesystem::is_regular_file(p, ec) ? p : std::filesystem::path();
+}
+
+int PluginHelperMain() {
+  std::string in;
+  char chunk[65536];
+  for (;;) {
+    const ssize_t n = ::read(0, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    in.append(chunk, static_cast<size_t>(n));
+    if (in.size() > router::kPluginBufferSize + 65536) return 1;  // more than any call sends
+  }
+  std::string field[5];
+  size_t at = 0;
+  for (std::string& f : field) {
+    const size_t nul = in.find('\0', at);
+    if (nul == std::string::npos) return 1;
+    f = in.substr(at, nul - at);
+    at = nul + 1;
+  }
+  if (in.size() - at >= router::kPluginBufferSize) return 1;  // the call never sends one this long
+  ::signal(SIGPIPE, SIG_IGN);
+  RunChild(1, field[1].c_str(), field[0].c_str(), field[2].c_str(), field[3].c_str(), field[4].c_str(), in.substr(at));
+}
 
 int CallPlugin(const std::filesystem::path& library, const std::string& exportName, const std::string& routerAddress,
                const std::string& user, const std::string& password, std::string& text, int timeoutMs) {

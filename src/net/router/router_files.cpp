@@ -99,11 +99,23 @@ bool LoadRouters(const router::TDownloadUrls& urls, const std::string& lang, std
   return true;
 }
 
+void AddBuiltInRouter(std::vector<router::TRouter>& routers, const std::string& name) {
+  std::error_code ec;
+  if (name.empty() || !fs::is_regular_file(RouterFolder() / std::string(router::kAutomaticPlugin), ec)) return;
+  for (const auto& r : routers)
+    if (r.index == router::kAutomaticIndex) return;
+  routers.insert(routers.begin(), router::TRouter{router::kAutomaticIndex, name, std::string(router::kAutomaticPlugin), ""});
+}
+
 TRouterUpdateResult RunRouterUpdate(const router::TRouter* r, const router::TDownloadUrls& urls,
                                     const std::function<bool()>& ask) {
   TRouterUpdateResult res;
   if (!r) {
     res.key = "IDS_NOROUTER_LIST";
+    return res;
+  }
+  if (r->index == router::kAutomaticIndex) {
+    res.key = "IDS_NO_NewVERSION";
     return res;
   }
   const fs::path folder = RouterFolder();

@@ -34,8 +34,13 @@ router::TDownloadUrls ReadDownloadUrls();
 // (IDS_READROUTER_ERROR); routers then stays empty.
 bool LoadRouters(const router::TDownloadUrls& urls, const std::string& lang, std::vector<router::TRouter>& routers);
 
+// Puts the built-in router (index 0, the name given) before the others when its plug-in is in
+// Router/; it needs no list, so it is offered even when the list could not be had.
+void AddBuiltInRouter(std::vector<router::TRouter>& routers, const std::string& name);
+
 // The update command for one router: the message key it ends with. ask is the download
-// question (true for Yes). With no router (nullptr: an empty list) it ends with IDS_NOROUTER_LIST.
+// question (true for Yes). With no router (nullptr: an empty list) it ends with IDS_NOROUTER_LIST;
+// the built-in router's plug-in comes with the program and is always current (IDS_NO_NewVERSION).
 struct TRouterUpdateResult {
   std::string key;          // IDS_NO_NewVERSION, IDS_DOWNLOAD_INFO (declined), IDS_DOWNLOAD_DLL_ERROR, IDS_DOWNLOAD_DLL_OK
   bool downloaded = false;  // the plug-in was replaced

@@ -1,6 +1,6 @@
 // The port-forward step's call of the port-mapping window: the router address and the camera's
-// mappings (address, port text, "TCP") go in, the window's modal result comes out. Kept in one
-// place so that the window can be put in without touching the step.
+// mappings (address, port text, "TCP") go in, the window's modal result comes out. The advanced
+// window's Set port mapping goes through it too.
 #pragma once
 
 #include <string>
@@ -13,8 +13,7 @@ struct TPortMappingAsk {
 };
 
 // Shows the port-mapping window modally for routerAddress and the mappings; true when it
-// closed with OK (the mappings were set). While no router plug-in can be run here, the user
-// is told so (IDS_DLL_NOTFOUND) and the result is false.
+// closed with OK (the mappings were set and the router confirmed them).
 bool RunPortMapping(const std::string& routerAddress, const std::vector<TPortMappingAsk>& mappings);
 
 }  // namespace kestrova

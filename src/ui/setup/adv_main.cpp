@@ -31,6 +31,7 @@
 #include "net/discovery/discovery_engine.h"
 #include "net/hostnet/address_probe.h"
 #include "net/hostnet/net_cards.h"
+#include "ui/remote/port_mapping_call.h"
 #include "net/http/tools.h"
 #include "net/sdk/sdk_discovery.h"
 #include "net/setnet/setnet.h"
@@ -172,8 +173,7 @@ void TfrmAdv_Main::Init(std::unique_ptr<DiscoveryEngine> engine, bool startDisco
   connect(btnApply, &QPushButton::clicked, this, &TfrmAdv_Main::btnApplyClick);
   connect(btnFill, &QPushButton::clicked, this, &TfrmAdv_Main::btnFillClick);
   connect(btnUpgrade, &QPushButton::clicked, this, [this] { UpgradeDevice(upgradeFamily_); });
-  // BtnPortMap: the port-mapping window is not part of this window yet; the button keeps its
-  // place and its enabling rules.
+  connect(BtnPortMap, &QPushButton::clicked, this, &TfrmAdv_Main::BtnPortMapClick);
   connect(cmbIPAss, &QComboBox::currentIndexChanged, this, &TfrmAdv_Main::cmbIPAssChange);
   // Address, mask, gateway and the two ports enable Apply; the name alone does not.
   for (TIPEdit* e : {edIP, edSubMask, edGateway}) connect(e, &TIPEdit::changed, this, &TfrmAdv_Main::EditChanged);
@@ -644,6 +644,15 @@ bool TfrmAdv_Main::ReadSettings(TDevInfo& out) {
   LangMessageBox(r.MessageKey, "IDS_WARNING", MB_ICONWARNING);
   (r.Focus == "edDataPort" ? edDataPort : edPort)->setFocus();
   return false;
+}
+
+void TfrmAdv_Main::BtnPortMapClick() {
+  const TDevInfo* sel = SelectedDevice();
+  if (!sel) return;
+  const std::string ip = edIP->IPString().toStdString();
+  std::vector<TPortMappingAsk> mappings{{ip, Trimmed(edPort->text()), "TCP"}};
+  if (sel->DevType == 8) mappings.push_back({ip, Trimmed(edDataPort->text()), "TCP"});
+  RunPortMapping(edGateway->IPString().toStdString(), mappings);
 }
 
 void TfrmAdv_Main::btnApplyClick() {

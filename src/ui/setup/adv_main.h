@@ -90,6 +90,9 @@ class TfrmAdv_Main : public TfrmPageBase {
   void btnFillClick();
   void spbCheckOuterUrlClick();
   void spbOpenOuterUrlClick();
+  // The port-mapping window for the selected camera: its address and HTTP port, for family 8
+  // its data port too, through the router at the panel's gateway.
+  void BtnPortMapClick();
   // Copies the panel into out (a copy of the selected record); false after the port warning.
   // A name decoded from a legacy code page and not edited keeps the record's bytes.
   bool ReadSettings(TDevInfo& out);

@@ -2,6 +2,7 @@
 // the low byte, and every way a plug-in can fail ending in status 6 with the program unharmed.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "core/router/port_forward.h"
@@ -77,6 +78,12 @@ TEST(PluginHost, FileVersionTextFromTheOptionalExport) {
   EXPECT_EQ(FileVersionText(Plugin("no_version")), "");
   EXPECT_EQ(FileVersionText(Plugin("missing")), "");
   EXPECT_EQ(FileVersionText(std::filesystem::path(KESTROVA_SOURCE_DIR) / "README.md"), "");
+}
+
+TEST(PluginHost, TheHelperNamedByTheEnvironmentIsTheOneCalled) {
+  const char* helper = std::getenv("KESTROVA_PLUGIN_HELPER");
+  if (!helper) GTEST_SKIP() << "this run calls through a forked child";
+  EXPECT_EQ(PluginHelperPath(), std::filesystem::path(helper));
 }
 
 }  // namespace

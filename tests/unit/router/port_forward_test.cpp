@@ -14,7 +14,7 @@ const std::string kValid = "\xD3\xD0\xD0\xA7";
 const std::string kInvalid = "\xCE\xDE\xD0\xA7";
 
 struct Entry {
-  std::string name, ip, pub, pri, protocol, status = kValid, isUpdate = "0", pub2, pri2, orderId;
+  std::string name, ip, pub, pri, protocol, status = kValid, isUpdate = "0", pub2 = "", pri2 = "", orderId = "";
 };
 
 std::string Table(const std::vector<Entry>& entries, int count = -1, const std::string& maxCount = "32") {
@@ -134,7 +134,9 @@ TEST(PortMapping, SecondPortsAreWrittenOnlyWhenTheLastEntryReadCarriedThem) {
     int asked = 0;
     EXPECT_EQ(RunPortMapping(t, Ready(), router.Call(), Answer(true, &asked)), "IDS_PORTFORWARD_OK");
     EXPECT_EQ(Holds(router.request, "<PubPort2>"), c.written) << c.first2 << "/" << c.last2;
-    if (c.written) EXPECT_TRUE(Holds(router.request, "<PubPort2>81</PubPort2><PriPort2>81</PriPort2>"));
+    if (c.written) {
+      EXPECT_TRUE(Holds(router.request, "<PubPort2>81</PubPort2><PriPort2>81</PriPort2>"));
+    }
   }
 }
 
@@ -310,6 +312,36 @@ TEST(PluginAnswer, IsReadUpToItsNulAndNeverPastTheBuffer) {
   const char full[] = {'x', 'y', 'z'};
   EXPECT_EQ(AnswerText(full, sizeof full), "xyz");
   EXPECT_EQ(AnswerText(nullptr, 10), "");
+}
+
+TEST(PublicAddress, CarrierGradeNatIsTheSharedAddressSpaceOnly) {
+  const struct {
+    const char* ip;
+    bool cgn;
+  } cases[] = {
+      {"100.64.0.0", true},    {"100.64.0.1", true},   {"100.127.255.255", true}, {"100.63.255.255", false},
+      {"100.128.0.0", false},  {"203.0.113.1", false}, {"10.0.0.1", false},       {"100.064.0.1", false},
+      {"100.64.0.1:80", false}, {"", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsCarrierGradeNat(c.ip), c.cgn) << c.ip;
+}
+
+TEST(PublicAddress, ComesFromTheReadAndStaysWhenTheWriteAnswerHasNone) {
+  auto root = [](const std::string& attr) {
+    return "<PortForwards Count=\"1\" MaxCount=\"8\"" + attr +
+           "><a><IP>192.168.1.60</IP><PubPort>81</PubPort><PriPort>81</PriPort><Protocol>TCP</Protocol><Status>" +
+           kValid + "</Status><isUpdate>0</isUpdate></a></PortForwards>";
+  };
+  TPortForwardTables t;
+  ASSERT_TRUE(t.ParseRouterTable(root(" WanAddress=\"100.70.1.2\"")));
+  EXPECT_EQ(t.WanAddress, "100.70.1.2");
+  EXPECT_TRUE(t.VerifyReply(root(""), root("")));
+  EXPECT_EQ(t.WanAddress, "100.70.1.2");
+  EXPECT_TRUE(t.VerifyReply(root(""), root(" WanAddress=\"198.51.100.7\"")));
+  EXPECT_EQ(t.WanAddress, "198.51.100.7");
+  // Not an address: ignored.
+  ASSERT_TRUE(t.ParseRouterTable(root(" WanAddress=\"x.example\"")));
+  EXPECT_EQ(t.WanAddress, "");
 }
 
 }  // namespace
