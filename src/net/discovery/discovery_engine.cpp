@@ -8,6 +8,8 @@
 #include <chrono>
 #include <thread>
 
+#include "net/hostnet/send_adapters.h"
+
 namespace kestrova {
 
 namespace {
@@ -81,6 +83,8 @@ bool DiscoveryEngine::Start() {
   owner_ = std::this_thread::get_id();
   round_ = 0;
   roundOpen_ = false;
+  roundUnsent_ = false;
+  adapters_.clear();
   followedUp_.clear();
   bool all = true;
   for (const auto& info : DiscoverySocketsInBindOrder()) {
@@ -129,12 +133,31 @@ uint16_t DiscoveryEngine::MapPort(uint16_t p) const {
   }
 }
 
-bool DiscoveryEngine::SendFrom(DiscoverySocket s, uint16_t port, const std::vector<uint8_t>& bytes) {
+AdapterPaths& DiscoveryEngine::Paths() const {
+  return config_.adapterPaths ? *config_.adapterPaths : SystemAdapterPaths();
+}
+
+bool DiscoveryEngine::Broadcast(UdpSocket& sock, uint16_t port, const std::vector<uint8_t>& bytes) {
+  const BroadcastOutcome o = SendToEveryAdapter(sock, Paths(), adapters_, config_.broadcastAddress, port, bytes);
+  stats_.adapterSendFailures += uint64_t(o.Sent() ? o.Failed() : 0);
+  if (!o.Sent()) ++stats_.sendFailures;
+  return o.Sent();
+}
+
+bool DiscoveryEngine::SendOnRound(DiscoverySocket s, uint16_t port, const std::vector<uint8_t>& bytes) {
   if (Index(s) >= kDiscoverySocketCount) return false;
   UdpSocket& sock = sockets_[Index(s)];
-  const bool ok = sock.IsOpen() && sock.SendTo(config_.broadcastAddress, MapPort(port), bytes);
-  if (!ok) ++stats_.sendFailures;
-  return ok;
+  if (!sock.IsOpen()) {
+    ++stats_.sendFailures;
+    return false;
+  }
+  return Broadcast(sock, MapPort(port), bytes);
+}
+
+bool DiscoveryEngine::SendFrom(DiscoverySocket s, uint16_t port, const std::vector<uint8_t>& bytes) {
+  // A settings command comes between rounds: the adapters as they are now.
+  if (IsLimitedBroadcast(config_.broadcastAddress)) adapters_ = Paths().Adapters();
+  return SendOnRound(s, port, bytes);
 }
 
 void DiscoveryEngine::SearchDevices(int round, bool withSdk) {
@@ -143,13 +166,22 @@ void DiscoveryEngine::SearchDevices(int round, bool withSdk) {
   roundOpen_ = true;
   roundOpenedAt_ = std::chrono::steady_clock::now();
   followedUp_.clear();
+  // The adapters are listed once a round: one that is plugged in shows up in the next round,
+  // one that disappears fails its sends (counted) without holding up the others.
+  adapters_.clear();
+  if (IsLimitedBroadcast(config_.broadcastAddress)) adapters_ = Paths().Adapters();
+  roundSent_ = 0;
+  bool tried = false;
   for (const OutDatagram& d : BuildSearchRound(round)) {
     if (d.from == DiscoverySocket::Family9Search) {
       if (config_.family9Enabled) SearchFamily9(d.bytes);
       continue;
     }
-    SendFrom(d.from, d.port, d.bytes);  // a failure is ignored; the round goes on
+    tried = true;
+    if (SendOnRound(d.from, d.port, d.bytes)) ++roundSent_;  // a failure is ignored; the round goes on
   }
+  roundUnsent_ = tried && roundSent_ == 0;
+  if (roundUnsent_) ++stats_.unsentRounds;
   if (withSdk && sdkSearch_) sdkSearch_();
 }
 
@@ -164,10 +196,8 @@ void DiscoveryEngine::SearchFamily9(const std::vector<uint8_t>& request) {
   }
   s.SetBroadcast(true);
   if (config_.receiveBufferBytes > 0) s.SetReceiveBuffer(config_.receiveBufferBytes);
-  if (!s.SendTo(config_.broadcastAddress, config_.family9Port, request)) {
-    ++stats_.sendFailures;
-    return;
-  }
+  if (!Broadcast(s, config_.family9Port, request)) return;
+  ++roundSent_;
   ++stats_.family9Searches;
   searches_.push_back(std::make_unique<RecvThread>(*this, std::move(s)));
 }
@@ -226,7 +256,7 @@ void DiscoveryEngine::HandleDatagram(const UdpDatagram& d) {
       ++stats_.followUpsSkipped;
       continue;
     }
-    if (SendFrom(f.from, f.port, f.bytes)) ++stats_.followUps;
+    if (SendOnRound(f.from, f.port, f.bytes)) ++stats_.followUps;
   }
   if (!r.accepted) return;
   ++stats_.accepted;
