@@ -266,6 +266,13 @@ void TfrmAdv_Main::BuildLayout() {
   spbExport->setText(QStringLiteral("&Export"));
   spbExport->setEnabled(false);
   lg->addWidget(spbExport, 1, 3);
+  lblSendState = MakeLabel(TeGroupBox2, "lblSendState", "");
+  lblSendState->setWordWrap(true);
+  // Wraps inside the group's width instead of widening the column in longer languages.
+  lblSendState->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Minimum);
+  lblSendState->setStyleSheet(QStringLiteral("color: #b00000;"));
+  lblSendState->setVisible(false);
+  lg->addWidget(lblSendState, 2, 0, 1, 4);
   lg->setRowStretch(0, 1);
   left->addWidget(TeGroupBox2, 1);
   SaveDialog1 = new TSaveDialog(this);
@@ -474,6 +481,9 @@ void TfrmAdv_Main::UpdateDevCount() {
   plInfo->setVisible(v.showEmptyPanel);
   if (v.showEmptyPanel) plInfo->raise();
   if (v.selectFirst && listView_) listView_->SelectRow(0);
+  const bool unsent = engine_->Running() && engine_->RoundUnsent();
+  if (unsent) lblSendState->setText(LangText(LoadStr("IDS_NOADAPTERSEND")));
+  lblSendState->setVisible(unsent);
 }
 
 const TDevInfo* TfrmAdv_Main::CurrentDevice() const { return engine_->List().CurrentDevice(SelectedMac, SelectedIp); }

@@ -72,6 +72,8 @@ class TfrmAdv_Main : public TfrmPageBase {
   // Discovery session operations (see the engine for the parts below the window).
   void SearchDevices(int round, bool withSdk);
   void ClearDevices();
+  // The count label and the empty-list panel, and the status line below the list that says
+  // when the last round could leave through no adapter at all.
   void UpdateDevCount();
   // The record of the camera chosen in the wizard (SelectedMac, else SelectedIp), or nullptr.
   const TDevInfo* CurrentDevice() const;
@@ -181,6 +183,7 @@ class TfrmAdv_Main : public TfrmPageBase {
   TTeGroupBox* TeGroupBox2 = nullptr;
   TTeListView* ListView = nullptr;
   QLabel* lblDevNum = nullptr;
+  QLabel* lblSendState = nullptr;  // shown while no adapter could send the search rounds
   TTeButton* btnFind = nullptr;
   TTeSpeedButton* spbExport = nullptr;
   TPanel* plInfo = nullptr;

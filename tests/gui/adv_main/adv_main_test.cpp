@@ -367,5 +367,46 @@ TEST_F(AdvMainTest, DoubleClickOpensTheInnerAddressAndCloseClearsEverything) {
   EXPECT_EQ(Text("lblDevNum"), "Count:0");
 }
 
+
+// Adapters of the test's making that only count: nothing is sent anywhere.
+class CountingPaths : public AdapterPaths {
+ public:
+  std::vector<SendAdapter> Adapters() override { return adapters; }
+  bool SendVia(UdpSocket&, const SendAdapter&, const std::string&, uint16_t, std::span<const uint8_t>) override {
+    ++sends;
+    return true;
+  }
+  std::vector<SendAdapter> adapters;
+  int sends = 0;
+};
+
+TEST_F(AdvMainTest, StatusLineSaysWhenNoAdapterCouldSendTheSearchAndGoesWhenOneCan) {
+  CountingPaths paths;  // no adapter up
+  DiscoveryConfig cfg;
+  cfg.bindAddress = "127.0.0.1";
+  cfg.preferredPorts = {0, 0, 0, 0, 0};
+  cfg.family9LocalPort = 0;
+  cfg.receiveBufferBytes = 0;
+  cfg.adapterPaths = &paths;
+  TfrmAdv_Main w(nullptr, std::make_unique<DiscoveryEngine>(cfg), true);
+  w.Timer1()->stop();  // the test ticks
+  w.resize(652, 402);
+  w.show();
+  auto* line = w.findChild<QLabel*>("lblSendState");
+  ASSERT_NE(line, nullptr);
+  EXPECT_FALSE(line->isVisible());  // nothing to say before the first round
+  w.Timer1Timer();
+  EXPECT_TRUE(line->isVisible());
+  EXPECT_EQ(line->text(), LangText(LoadStr("IDS_NOADAPTERSEND")));
+  EXPECT_EQ(paths.sends, 0);
+  if (const char* shot = std::getenv("KESTROVA_SEND_STATE_SHOT")) w.grab().save(QString::fromLocal8Bit(shot));
+
+  paths.adapters = {{2, "eth0", "192.168.0.10"}};  // plugged in
+  w.Timer1Timer();
+  EXPECT_FALSE(line->isVisible());
+  EXPECT_GT(paths.sends, 0);
+  w.FormClose();
+}
+
 }  // namespace
 }  // namespace kestrova
