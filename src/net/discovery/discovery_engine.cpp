@@ -8,6 +8,7 @@
 #include <chrono>
 #include <thread>
 
+#include "core/discovery/added_addresses.h"
 #include "net/hostnet/send_adapters.h"
 
 namespace kestrova {
@@ -74,7 +75,28 @@ class DiscoveryEngine::RecvThread {
   std::thread thread_;
 };
 
-DiscoveryEngine::DiscoveryEngine(DiscoveryConfig config) : config_(std::move(config)) {}
+DiscoveryEngine::DiscoveryEngine(DiscoveryConfig config) : config_(std::move(config)) {
+  SetAddresses(std::vector<std::string>(config_.addresses));
+}
+
+const std::vector<std::string>& DiscoveryEngine::SetAddresses(const std::vector<std::string>& addresses) {
+  std::vector<std::string> kept;
+  for (const std::string& a : addresses) AddAddress(kept, a);
+  config_.addresses = std::move(kept);
+  return config_.addresses;
+}
+
+int DiscoveryEngine::SendToAddresses(UdpSocket& sock, uint16_t port, const std::vector<uint8_t>& bytes,
+                                     const std::string* only) {
+  int sent = 0;
+  for (const std::string& a : config_.addresses) {
+    if (only && a != *only) continue;
+    if (!sock.IsOpen() || !sock.SendTo(a, port, bytes)) continue;  // no route to it: ignored
+    ++sent;
+    ++stats_.unicastSends;
+  }
+  return sent;
+}
 
 DiscoveryEngine::~DiscoveryEngine() { Stop(); }
 
@@ -179,6 +201,7 @@ void DiscoveryEngine::SearchDevices(int round, bool withSdk) {
     }
     tried = true;
     if (SendOnRound(d.from, d.port, d.bytes)) ++roundSent_;  // a failure is ignored; the round goes on
+    if (Index(d.from) < kDiscoverySocketCount) SendToAddresses(sockets_[Index(d.from)], MapPort(d.port), d.bytes);
   }
   roundUnsent_ = tried && roundSent_ == 0;
   if (roundUnsent_) ++stats_.unsentRounds;
@@ -196,8 +219,10 @@ void DiscoveryEngine::SearchFamily9(const std::vector<uint8_t>& request) {
   }
   s.SetBroadcast(true);
   if (config_.receiveBufferBytes > 0) s.SetReceiveBuffer(config_.receiveBufferBytes);
-  if (!Broadcast(s, config_.family9Port, request)) return;
-  ++roundSent_;
+  const bool broadcast = Broadcast(s, config_.family9Port, request);
+  if (broadcast) ++roundSent_;
+  const int unicast = SendToAddresses(s, config_.family9Port, request);
+  if (!broadcast && unicast == 0) return;
   ++stats_.family9Searches;
   searches_.push_back(std::make_unique<RecvThread>(*this, std::move(s)));
 }
@@ -256,7 +281,11 @@ void DiscoveryEngine::HandleDatagram(const UdpDatagram& d) {
       ++stats_.followUpsSkipped;
       continue;
     }
-    if (SendOnRound(f.from, f.port, f.bytes)) ++stats_.followUps;
+    // A camera added by address is asked directly as well: no broadcast may reach it.
+    bool sent = SendOnRound(f.from, f.port, f.bytes);
+    if (Index(f.from) < kDiscoverySocketCount)
+      sent = SendToAddresses(sockets_[Index(f.from)], MapPort(f.port), f.bytes, &d.fromIp) > 0 || sent;
+    if (sent) ++stats_.followUps;
   }
   if (!r.accepted) return;
   ++stats_.accepted;

@@ -51,6 +51,10 @@ struct DiscoveryConfig {
   std::string broadcastAddress = "255.255.255.255";
   // The adapters and the per-adapter send; nullptr = the system's (SystemAdapterPaths).
   AdapterPaths* adapterPaths = nullptr;
+  // Cameras added by address: every request of a round also goes by unicast to each of these
+  // (from the same socket, to the family's port), and a family-8 answer from one of them gets
+  // its follow-ups by unicast too. Only unicast dotted IPv4 texts are kept (see SetAddresses).
+  std::vector<std::string> addresses;
   // Preferred local ports of the five sockets, indexed by DiscoverySocket, bound in the order
   // IdUDPServer2, IdUDPServer1, IdUDPServer3, IdUDPServer4, IdUDPServer5. Port 0 = any free port.
   std::array<uint16_t, kDiscoverySocketCount> preferredPorts = {10000, 10001, 10002, 7999, 6800};
@@ -94,6 +98,7 @@ struct DiscoveryStats {
   uint64_t adapterSendFailures = 0;  // sends of a request on one adapter that failed (the
                                      // request still went out of the other adapters)
   uint64_t unsentRounds = 0;   // search rounds of which no request left on any adapter
+  uint64_t unicastSends = 0;   // requests sent by unicast to added addresses
   uint64_t family9Searches = 0;// family-9 searches started (socket bound, request sent)
   uint64_t family9Busy = 0;    // rounds whose family-9 socket could not be bound
   uint64_t queued = 0;         // records merged from the thread queue
@@ -172,6 +177,11 @@ class DiscoveryEngine {
   // commands that share these sockets. True when at least one adapter took it.
   bool SendFrom(DiscoverySocket s, uint16_t port, const std::vector<uint8_t>& bytes);
 
+  // Replaces the added addresses (from the next round on); what is not a unicast dotted IPv4
+  // address, repeats and everything past kMaxAddedAddresses are left out. The kept list.
+  const std::vector<std::string>& SetAddresses(const std::vector<std::string>& addresses);
+  const std::vector<std::string>& Addresses() const { return config_.addresses; }
+
   // The adapters the last round sent through (empty before the first round, and when the
   // broadcast address is not the limited broadcast).
   const std::vector<SendAdapter>& RoundAdapters() const { return adapters_; }
@@ -188,6 +198,9 @@ class DiscoveryEngine {
   // what failed; true when at least one adapter took it.
   bool Broadcast(UdpSocket& sock, uint16_t port, const std::vector<uint8_t>& bytes);
   bool SendOnRound(DiscoverySocket s, uint16_t port, const std::vector<uint8_t>& bytes);
+  // Sends to each added address (or only to `only` when given and added); how many took it.
+  int SendToAddresses(UdpSocket& sock, uint16_t port, const std::vector<uint8_t>& bytes,
+                      const std::string* only = nullptr);
   AdapterPaths& Paths() const;
   void ReapSearches();
   void HandleDatagram(const UdpDatagram& d);

@@ -182,5 +182,30 @@ TEST_F(AdapterEngineTest, SettingsCommandGoesThroughTheAdaptersAsTheyAreNow) {
   EXPECT_FALSE(engine->SendFrom(DiscoverySocket::IdUDPServer4, kFamily5Port, Bytes{'X'}));
 }
 
+TEST_F(AdapterEngineTest, AddedAddressIsAskedDirectlyWithItsFollowUpsWhereNoBroadcastReaches) {
+  paths.failing = {2, 3, 4};  // no broadcast leaves at all
+  cfg.addresses = {"127.0.0.1", "camera.local", "127.0.0.1", "1.2.3.4:80"};
+  engine = std::make_unique<DiscoveryEngine>(cfg);
+  EXPECT_EQ(engine->Addresses(), (std::vector<std::string>{"127.0.0.1"}));
+  ASSERT_TRUE(engine->Start());
+  engine->Tick();
+  ASSERT_TRUE(Pump([&] {
+    const TDevInfo* h = engine->List().FindDevByMAC("001122aabbcc");
+    return engine->List().Count() == 3 && h && !h->DDnsUser.empty();
+  })) << engine->List().Count();
+  EXPECT_TRUE(engine->RoundUnsent());  // the status line still says that no adapter could send
+  EXPECT_EQ(Count(f5, {'S', 'E', 'A', 'R', 'C', 'H'}), 1u);
+  EXPECT_EQ(Count(f9, {0x44, 0x48, 0x01, 0x01}), 1u);
+  EXPECT_EQ(Count(f8, {0x10, 0x10, 0x12, 0x0f}), 1u);  // the follow-ups went to it directly
+  EXPECT_EQ(Count(f8, {0x10, 0x10, 0x0f, 0x0f}), 1u);
+  EXPECT_EQ(engine->Stats().followUps, 2u);
+
+  // Forgotten: the next round does not ask it.
+  EXPECT_TRUE(engine->SetAddresses({}).empty());
+  engine->Tick();
+  testing::PumpUntil(*engine, {&f5, &f8, &f9}, [] { return false; }, 300);  // whatever still arrives
+  EXPECT_EQ(Count(f5, {'S', 'E', 'A', 'R', 'C', 'H'}), 1u);
+}
+
 }  // namespace
 }  // namespace kestrova
