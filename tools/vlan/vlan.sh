@@ -6,20 +6,27 @@
 #   kv-vendor (203.0.113.10/24) -----+   (vlan.sh vendor)
 #   kv-router, ... (vlan.sh join) ---+
 #
+#   with --routed, a subnet behind a router that no broadcast crosses:
+#   kv-rtr (eth0 192.168.0.1/24 on br0, eth1 172.16.9.1/24 on br2, forwarding)
+#   kv-far (eth0 camera addresses, via kv-rtr) -- br2 in kv-lan
+#
 #   with --two-lans, a second LAN on its own bridge:
 #   kv-pc  (eth1 10.20.0.10/24) -----+
 #   kv-cam2 (eth0 camera addresses) -+-- br1 in kv-lan
 #
-# No namespace has a link to the host network, nothing is forwarded or translated, so every
-# datagram (the limited broadcast to 255.255.255.255 included) stays on the bridge.
+# No namespace has a link to the host network, nothing is translated, and nothing is forwarded
+# except by the --routed router between two bridges of the LAN itself, so every datagram (the
+# limited broadcast to 255.255.255.255 included) stays inside the LAN's namespaces.
 #
 # Usage (as root):
-#   vlan.sh up [--vendor] [--no-routes] [--two-lans]
+#   vlan.sh up [--vendor] [--no-routes] [--two-lans] [--routed]
 #                               build the LAN (idempotent); --vendor: also what "vendor" adds;
 #                               --no-routes: the PC namespace gets neither the route for
 #                               255.255.255.255 nor a default route (only its own subnets);
 #                               --two-lans: the PC gets a second adapter eth1 on a second
-#                               bridge with a second camera namespace kv-cam2
+#                               bridge with a second camera namespace kv-cam2;
+#                               --routed: a router namespace kv-rtr between the LAN and a
+#                               camera subnet 172.16.9.0/24 (namespace kv-far)
 #   vlan.sh vendor [ADDR/LEN]   add the vendor-service namespace kv-vendor (default
 #                               203.0.113.10/24) and name the service hosts on the PC side
 #   vlan.sh down                remove everything it built (idempotent)
@@ -37,6 +44,8 @@
 #   KV_PC_ADDR2   the PC's address on the second LAN (--two-lans; default 10.20.0.10/24)
 #   KV_CAM2_ADDRS camera addresses of the second LAN (default 10.20.0.102/24 10.20.0.103/24
 #                 10.20.0.104/24 10.20.1.88/24)
+#   KV_FAR_ADDRS  camera addresses behind the router (--routed; default 172.16.9.102/24
+#                 172.16.9.103/24 172.16.9.104/24 172.16.9.105/24)
 #   KV_VENDOR_ADDR  vendor-service address (default 203.0.113.10/24)
 #   KV_VENDOR_EXTRA_NAMES  more host names for the vendor's address, blank-separated
 #   KV_PREFIX     namespace name prefix (default kv; letters, digits, '_'): a test can build a LAN
@@ -49,10 +58,12 @@ PREFIX=${KV_PREFIX:-kv}
 LAN_NS=${PREFIX}-lan
 BRIDGE=br0
 BRIDGE2=br1
+BRIDGE3=br2
 KV_PC_ADDR=${KV_PC_ADDR:-192.168.0.10/24}
 KV_CAM_ADDRS=${KV_CAM_ADDRS:-192.168.0.102/24 192.168.0.103/24 192.168.0.104/24 192.168.1.88/24}
 KV_PC_ADDR2=${KV_PC_ADDR2:-10.20.0.10/24}
 KV_CAM2_ADDRS=${KV_CAM2_ADDRS:-10.20.0.102/24 10.20.0.103/24 10.20.0.104/24 10.20.1.88/24}
+KV_FAR_ADDRS=${KV_FAR_ADDRS:-172.16.9.102/24 172.16.9.103/24 172.16.9.104/24 172.16.9.105/24}
 KV_VENDOR_ADDR=${KV_VENDOR_ADDR:-203.0.113.10/24}
 LOCK_FILE=/tmp/kestrova-vlan-${PREFIX}.lock
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -157,13 +168,14 @@ make_bridge() {
 
 cmd_up() {
   need_root
-  local vendor=0 noroutes=0 twolans=0
+  local vendor=0 noroutes=0 twolans=0 routed=0
   while [ $# -gt 0 ]; do
     case $1 in
       --vendor) vendor=1 ;;
       --no-routes) noroutes=1 ;;
       --two-lans) twolans=1 ;;
-      *) die "usage: vlan.sh up [--vendor] [--no-routes] [--two-lans]" ;;
+      --routed) routed=1 ;;
+      *) die "usage: vlan.sh up [--vendor] [--no-routes] [--two-lans] [--routed]" ;;
     esac
     shift
   done
@@ -187,10 +199,27 @@ cmd_up() {
     ip -n "${PREFIX}-cam2" route replace default dev eth0
     ip netns exec "${PREFIX}-cam2" sh -c 'echo 1 > /proc/sys/net/ipv4/ip_nonlocal_bind' 2>/dev/null || true
   fi
+  [ $routed = 0 ] || routed_up
   # Cameras keep their routes either way: a camera's own stack sends its broadcast answers on
   # its only interface.
   [ $noroutes = 0 ] || drop_pc_routes
   [ $vendor = 0 ] || vendor_up "$KV_VENDOR_ADDR"
+}
+
+# A camera subnet behind a router: the router forwards between the LAN and that subnet only
+# (both its links are inside the LAN namespaces), and as every router it forwards no broadcast.
+routed_up() {
+  local rtr=${PREFIX}-rtr far=${PREFIX}-far
+  make_bridge "$BRIDGE3"
+  plug "$rtr" p-rtr "$BRIDGE" eth0 192.168.0.1/24
+  plug "$rtr" p-rtr2 "$BRIDGE3" eth1 172.16.9.1/24
+  ip netns exec "$rtr" sh -c 'echo 1 > /proc/sys/net/ipv4/ip_forward'
+  # shellcheck disable=SC2086
+  plug "$far" p-far "$BRIDGE3" eth0 $KV_FAR_ADDRS
+  ip -n "$far" route replace 255.255.255.255/32 dev eth0
+  ip -n "$far" route replace default via 172.16.9.1 dev eth0
+  ip netns exec "$far" sh -c 'echo 1 > /proc/sys/net/ipv4/ip_nonlocal_bind' 2>/dev/null || true
+  ip -n "${PREFIX}-pc" route replace 172.16.9.0/24 via 192.168.0.1 dev eth0
 }
 
 # The host names the assistant sends its vendor requests to: the DDNS service host, the check
