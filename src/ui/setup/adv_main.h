@@ -42,6 +42,7 @@ namespace kestrova {
 class DiscoveryEngine;
 class IDeviceSeries;
 class TIPEdit;
+class TfrmAddAddress;
 class TfrmAuthInput;
 class TDeviceListView;
 class TPanel;
@@ -56,7 +57,8 @@ class TSdkDiscovery;
 class TfrmAdv_Main : public TfrmPageBase {
   Q_OBJECT
  public:
-  // The window with an engine of the default configuration (real ports, limited broadcast).
+  // The window with an engine of the default configuration (real ports, limited broadcast,
+  // the added addresses stored in option.ini).
   explicit TfrmAdv_Main(QWidget* parent = nullptr);
   // The window with the given engine (tests: loopback ports). startDiscovery false leaves the
   // engine stopped and the timer off, so that a test fills the list itself.
@@ -84,6 +86,10 @@ class TfrmAdv_Main : public TfrmPageBase {
   void Timer1Timer();
   void btnFindClick();
   void spbExportClick();
+  // "Add by address": asks for a camera's address; a unicast dotted IPv4 address is added to
+  // the engine's added addresses, stored in the per-user option.ini ([DevFind] Addresses) and
+  // searched at once; anything else is refused with a warning and not stored.
+  void btnAddAddrClick();
   void spbOpenClick();
   void ShowDeviceInfo();
   void ShowOuterUrl(const TDevInfo& rec);
@@ -122,6 +128,9 @@ class TfrmAdv_Main : public TfrmPageBase {
   using SdkConfigure = std::function<bool(const TDevInfo&)>;
   using AddressProbe = std::function<TProbeResult(const TNET_CARD&, const std::string&, int)>;
   void SetCredentialPrompt(CredentialPrompt fn) { credentialPrompt_ = std::move(fn); }
+  // The modal run of the address dialog (gets the dialog, returns its result).
+  using AddressPrompt = std::function<int(TfrmAddAddress&)>;
+  void SetAddressPrompt(AddressPrompt fn) { addressPrompt_ = std::move(fn); }
   void SetSdkConfigure(SdkConfigure fn) { sdkConfigure_ = std::move(fn); }
   void SetAddressProbe(AddressProbe fn) { addressProbe_ = std::move(fn); }
   void SetHttpGet(remote::HttpGetFn fn) { httpGet_ = std::move(fn); }
@@ -165,6 +174,7 @@ class TfrmAdv_Main : public TfrmPageBase {
   std::vector<QSocketNotifier*> notifiers_;
   std::function<QString()> exportPath_;
   CredentialPrompt credentialPrompt_;
+  AddressPrompt addressPrompt_;
   SdkConfigure sdkConfigure_;
   AddressProbe addressProbe_;
   remote::HttpGetFn httpGet_;
@@ -184,6 +194,7 @@ class TfrmAdv_Main : public TfrmPageBase {
   TTeListView* ListView = nullptr;
   QLabel* lblDevNum = nullptr;
   QLabel* lblSendState = nullptr;  // shown while no adapter could send the search rounds
+  TTeSpeedButton* btnAddAddr = nullptr;
   TTeButton* btnFind = nullptr;
   TTeSpeedButton* spbExport = nullptr;
   TPanel* plInfo = nullptr;

@@ -1,10 +1,13 @@
-// Renders the advanced window whose last search round could leave through no adapter:
-//   kestrova_send_state_shots <output folder> [languages]   gives adv_main_noadapter_<code>.png
-// (languages: comma-separated codes, default all five). The window's engine runs on loopback
-// sockets with an adapter list of the tool's own that is empty, so nothing is ever sent.
+// Renders the advanced window whose last search round could leave through no adapter, and the
+// dialog of its "Add by address":
+//   kestrova_reach_shots <output folder> [languages]   gives adv_main_noadapter_<code>.png and
+// adv_add_address_<code>.png (languages: comma-separated codes, default all five). The window's
+// engine runs on loopback sockets with an adapter list of the tool's own that is empty, so
+// nothing is ever sent.
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTimer>
 
 #include <stdlib.h>
@@ -14,6 +17,7 @@
 #include "gui/app/app_fixture.h"
 #include "net/discovery/discovery_engine.h"
 #include "ui/app/main_form.h"
+#include "ui/discovery/add_address.h"
 #include "ui/setup/adv_main.h"
 
 namespace {
@@ -73,6 +77,15 @@ int main(int argc, char** argv) {
     }
     std::printf("%s\n", qPrintable(file));
     w.FormClose();
+
+    kestrova::TfrmAddAddress dlg;
+    dlg.edAddress->setText(QStringLiteral("172.16.9.104"));
+    dlg.show();
+    QApplication::processEvents();
+    const QString dialog =
+        QDir(out).filePath(QStringLiteral("adv_add_address_%1.png").arg(QString::fromStdString(code)));
+    if (!dlg.grab().save(dialog)) return 1;
+    std::printf("%s\n", qPrintable(dialog));
   }
   return 0;
 }
