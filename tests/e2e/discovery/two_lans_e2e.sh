@@ -3,7 +3,8 @@
 # (its routes, the broadcast route included, lead there) and eth1 on a second LAN with cameras of
 # its own; each LAN has a camera of every UDP family (2, 5, 8, 9). kestrova-cli discover must find
 # all eight within its first rounds, and set-ip must reach cameras of the second LAN (family 9,
-# whose answer comes back through eth1, and family 5), which then answer at their new addresses.
+# whose answer comes back through eth1, and family 5), which then answer at their new addresses;
+# with eth1 down the first LAN is still searched.
 #   two_lans_e2e.sh SOURCE_DIR KESTROVA_CLI KESTROVA_CAMSIM
 # Exit status: 0 passed, 1 failed, 77 skipped (not root, tools missing, LAN busy).
 set -uo pipefail
@@ -106,4 +107,18 @@ for c in "${cases[@]}"; do
   fi
 done
 [ $fail = 0 ] || { tail -n 40 "$WORK/cam2.log"; exit 1; }
+
+# The second adapter goes down (cable unplugged): the first LAN is still searched.
+ip -n "${KV_PREFIX}-pc" link set eth1 down
+if bash "$VLAN" pc "$CLI" discover --seconds 2 --json >"$WORK/down.json" 2>&1; then
+  for c in "${cams[@]:0:4}"; do
+    IFS='|' read -r mac addr <<<"$c"
+    listed "$WORK/down.json" "$mac" "$addr" || { echo "FAIL: $mac not found with eth1 down"; fail=1; }
+  done
+  if grep -qF '"IP": "10.20.' "$WORK/down.json"; then echo "FAIL: a camera of the second LAN with eth1 down"; fail=1; fi
+else
+  echo "FAIL: discover failed with eth1 down"; fail=1
+fi
+[ $fail = 0 ] || { cat "$WORK/down.json"; exit 1; }
+echo "ok: with the second adapter down the first LAN is still searched"
 echo "PASS"
