@@ -39,7 +39,8 @@ std::vector<SendAdapter> ListSendAdapters() {
     char name[IF_NAMESIZE] = {};
     if (!::if_indextoname(static_cast<unsigned>(k.ifindex), name)) continue;  // gone meanwhile
     ifreq req{};
-    std::strncpy(req.ifr_name, name, IFNAMSIZ - 1);
+    static_assert(sizeof req.ifr_name >= IF_NAMESIZE);
+    std::memcpy(req.ifr_name, name, IF_NAMESIZE);  // if_indextoname's text ends within it
     if (::ioctl(fd, SIOCGIFFLAGS, &req) != 0) continue;
     const int flags = req.ifr_flags;
     if ((flags & IFF_LOOPBACK) || !(flags & IFF_UP) || !(flags & IFF_RUNNING)) continue;
