@@ -24,8 +24,9 @@ namespace {
 void DiscoverUsage(FILE* out) {
   std::fprintf(out,
                "usage: kestrova-cli discover [--seconds N] [--json] [--address A.B.C.D ...]\n"
-               "  Broadcasts a search round every second for N seconds (default 3) and prints\n"
-               "  the cameras found, sorted by address. At its start it also runs one search of\n"
+               "  Broadcasts a search round every second for N seconds (default 3), through\n"
+               "  every network adapter of this computer, and prints the cameras found, sorted\n"
+               "  by address. At its start it also runs one search of\n"
                "  the SDK library 286/libDVSNETClient.so in the program folder (the folder of\n"
                "  kestrova-cli, or KESTROVA_PROGRAM_DIR), which finds the cameras of family 4\n"
                "  (type H) and takes 3 seconds; without that library they are not listed.\n"

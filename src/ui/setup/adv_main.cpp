@@ -554,6 +554,7 @@ bool TfrmAdv_Main::ExportDevices(const QString& path) const {
 
 void TfrmAdv_Main::btnAddAddrClick() {
   TfrmAddAddress dlg(this);
+  dlg.SetAddresses(engine_->Addresses());
   int result;
   if (addressPrompt_) {
     result = addressPrompt_(dlg);
@@ -562,21 +563,28 @@ void TfrmAdv_Main::btnAddAddrClick() {
     result = dlg.exec();
   }
   if (result != QDialog::Accepted) return;
-  std::vector<std::string> list = engine_->Addresses();
-  switch (AddAddress(list, dlg.edAddress->text().toStdString())) {
-    case AddAddressResult::Invalid:
-      LangMessageBox("IDS_BADADDRESS", "IDS_WARNING", MB_ICONWARNING);
-      return;
-    case AddAddressResult::Full:
-      LangMessageBox("IDS_ADDRLISTFULL", "IDS_WARNING", MB_ICONWARNING);
-      return;
-    case AddAddressResult::Known:
-      break;
-    case AddAddressResult::Added:
-      engine_->SetAddresses(list);
-      // A file that cannot be written says so itself; the address is still asked in this run.
-      WriteOptionString(kAddressesSection, kAddressesKey, FormatAddressList(list));
-      break;
+  const std::vector<std::string> before = engine_->Addresses();
+  std::vector<std::string> list = ParseAddressList(FormatAddressList(dlg.Addresses()));  // after Remove
+  const bool removed = list != before;
+  const QString text = dlg.edAddress->text().trimmed();
+  // OK with nothing typed only takes the removals; an address typed is checked.
+  if (!text.isEmpty() || !removed) {
+    switch (AddAddress(list, text.toStdString())) {
+      case AddAddressResult::Invalid:
+        LangMessageBox("IDS_BADADDRESS", "IDS_WARNING", MB_ICONWARNING);
+        return;  // nothing is changed, the removals neither
+      case AddAddressResult::Full:
+        LangMessageBox("IDS_ADDRLISTFULL", "IDS_WARNING", MB_ICONWARNING);
+        return;
+      case AddAddressResult::Known:
+      case AddAddressResult::Added:
+        break;
+    }
+  }
+  if (list != before) {
+    engine_->SetAddresses(list);
+    // A file that cannot be written says so itself; the addresses still hold for this run.
+    WriteOptionString(kAddressesSection, kAddressesKey, FormatAddressList(list));
   }
   // Asked at once, not only from the next tick on.
   if (engine_->Running()) engine_->SearchDevices(engine_->Round(), false);

@@ -88,7 +88,8 @@ class TfrmAdv_Main : public TfrmPageBase {
   void spbExportClick();
   // "Add by address": asks for a camera's address; a unicast dotted IPv4 address is added to
   // the engine's added addresses, stored in the per-user option.ini ([DevFind] Addresses) and
-  // searched at once; anything else is refused with a warning and not stored.
+  // searched at once; anything else is refused with a warning and nothing is stored. The
+  // addresses removed in the dialog are forgotten the same way.
   void btnAddAddrClick();
   void spbOpenClick();
   void ShowDeviceInfo();

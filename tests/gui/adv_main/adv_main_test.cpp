@@ -6,6 +6,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -467,6 +469,29 @@ TEST_F(AdvMainTest, AddByAddressStoresACameraAddressAndRefusesAnythingElse) {
     EXPECT_EQ(next.Engine().Addresses(), (std::vector<std::string>{"172.16.9.104", "10.20.0.5"}));
   }
   ::unsetenv("KESTROVA_DISCOVERY");
+
+  // Removed in the dialog, with an address typed that is refused: nothing changes.
+  const auto removeFirst = [&](const char* typed) {
+    w_->SetAddressPrompt([&](TfrmAddAddress& dlg) {
+      EXPECT_EQ(dlg.Addresses(), engine_->Addresses());
+      dlg.lstAddresses->setCurrentRow(0);
+      QTest::mouseClick(dlg.btnRemove, Qt::LeftButton);
+      dlg.edAddress->setText(typed);
+      return QDialog::Accepted;
+    });
+    QTest::mouseClick(w_->findChild<QWidget*>("btnAddAddr"), Qt::LeftButton);
+    w_->SetAddressPrompt(nullptr);
+  };
+  boxes.clear();
+  removeFirst("bogus");
+  EXPECT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(engine_->Addresses(), (std::vector<std::string>{"172.16.9.104", "10.20.0.5"}));
+  // Removed with nothing typed: forgotten, in this run and in the file.
+  boxes.clear();
+  removeFirst("");
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(engine_->Addresses(), (std::vector<std::string>{"10.20.0.5"}));
+  EXPECT_NE(ReadFile(ini).find("Addresses=10.20.0.5\r\n"), std::string::npos) << ReadFile(ini);
   SetMessageBoxHook(nullptr);
   SetPaths({});
 }

@@ -79,6 +79,7 @@ int main(int argc, char** argv) {
     w.FormClose();
 
     kestrova::TfrmAddAddress dlg;
+    dlg.SetAddresses({"172.16.9.102", "10.20.0.64"});
     dlg.edAddress->setText(QStringLiteral("172.16.9.104"));
     dlg.show();
     QApplication::processEvents();
