@@ -179,7 +179,11 @@ bool DiscoveryEngine::SendOnRound(DiscoverySocket s, uint16_t port, const std::v
 bool DiscoveryEngine::SendFrom(DiscoverySocket s, uint16_t port, const std::vector<uint8_t>& bytes) {
   // A settings command comes between rounds: the adapters as they are now.
   if (IsLimitedBroadcast(config_.broadcastAddress)) adapters_ = Paths().Adapters();
-  return SendOnRound(s, port, bytes);
+  bool sent = SendOnRound(s, port, bytes);
+  // A camera added by address hears no broadcast: it gets the command directly, as it gets the
+  // searches (the command names the camera it is for; the others ignore it).
+  if (Index(s) < kDiscoverySocketCount) sent = SendToAddresses(sockets_[Index(s)], MapPort(port), bytes) > 0 || sent;
+  return sent;
 }
 
 void DiscoveryEngine::SearchDevices(int round, bool withSdk) {

@@ -173,8 +173,9 @@ class DiscoveryEngine {
   void SetSdkSearch(std::function<void()> fn) { sdkSearch_ = std::move(fn); }
 
   // Sends bytes from one of the five sockets to the broadcast address (port remapped as the
-  // configured camera-side ports say), out of every adapter listed now. For the settings
-  // commands that share these sockets. True when at least one adapter took it.
+  // configured camera-side ports say), out of every adapter listed now, and by unicast to each
+  // added address. For the settings commands that share these sockets. True when at least one
+  // adapter or address took it.
   bool SendFrom(DiscoverySocket s, uint16_t port, const std::vector<uint8_t>& bytes);
 
   // Replaces the added addresses (from the next round on); what is not a unicast dotted IPv4

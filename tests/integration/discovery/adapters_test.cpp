@@ -180,6 +180,11 @@ TEST_F(AdapterEngineTest, SettingsCommandGoesThroughTheAdaptersAsTheyAreNow) {
   EXPECT_EQ(paths.sends[5], 1);
   paths.failing = {2, 5};
   EXPECT_FALSE(engine->SendFrom(DiscoverySocket::IdUDPServer4, kFamily5Port, Bytes{'X'}));
+  // A camera added by address gets it directly even when no broadcast leaves.
+  engine->SetAddresses({"127.0.0.1"});
+  ASSERT_TRUE(engine->SendFrom(DiscoverySocket::IdUDPServer4, kFamily5Port, Bytes{'Y'}));
+  ASSERT_TRUE(Pump([&] { return Count(f5, {'Y'}) == 1; }));
+  EXPECT_EQ(Count(f5, {'X'}), 2u);  // the two sends through the adapters above
 }
 
 TEST_F(AdapterEngineTest, AddedAddressIsAskedDirectlyWithItsFollowUpsWhereNoBroadcastReaches) {
