@@ -7,7 +7,10 @@
 //   options: --cameras N --family F (every camera of family F) --rounds N --tick-ms N
 //            --engine-rcvbuf BYTES (0 = kernel default) --reply-delay-ms N (cameras answer later)
 //            --reply-spread-ms N (one family's answers spread over N ms instead of a burst)
-//            --no-storm --no-sweep --no-micro, and any --benchmark_* option
+//            --adapters N (requests to the limited broadcast through N adapters that all lead to
+//            the cameras; 0 = plain sends to 127.0.0.1, the default)
+//            --no-storm --no-sweep --no-adapter-sweep --no-micro, and any --benchmark_* option
+// The adapter sweep: the cost of a round with 1, 2 and 4 adapters that each reach every camera.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -46,6 +49,7 @@ std::string Ms(double v) { return v < 0 ? std::string("never") : Fmt("%.1f ms", 
 long long Diff(uint64_t a, uint64_t b) { return (long long)a - (long long)b; }
 
 void PrintStorm(const StormParams& p, const StormResult& r, long rssAtStartKiB) {
+  if (p.adapters > 0) std::printf("\n(requests to the limited broadcast through %d adapters leading to 127.0.0.1)", p.adapters);
   std::printf("\nLAN storm on 127.0.0.1: %d cameras (%d of family 2, %d of 5, %d of 8, %d of 9), timer %d ms, "
               "engine receive buffer %s, answers %s\n",
               r.cameras, r.perFamilyExpected[2], r.perFamilyExpected[5], r.perFamilyExpected[8],
@@ -97,7 +101,7 @@ int main(int argc, char** argv) {
   const long rssAtStart = ru.ru_maxrss;
 
   StormParams p;
-  bool quick = false, storm = true, sweep = true, micro = true;
+  bool quick = false, storm = true, sweep = true, adapterSweep = true, micro = true;
   bool camerasSet = false, roundsSet = false, tickSet = false;
   std::vector<char*> rest = {argv[0]};
   for (int i = 1; i < argc; ++i) {
@@ -121,11 +125,13 @@ int main(int argc, char** argv) {
     else if (a == "--no-storm") storm = false;
     else if (a == "--no-sweep") sweep = false;
     else if (a == "--no-micro") micro = false;
+    else if (a == "--no-adapter-sweep") adapterSweep = false;
+    else if (a == "--adapters") num(p.adapters, nullptr);
     else if (a == "--help" || a == "-h") {
       std::printf(
           "usage: %s [--quick] [--cameras N] [--family 2|5|8|9] [--rounds N] [--tick-ms N] [--engine-rcvbuf BYTES]\n"
-          "          [--reply-delay-ms N] [--reply-spread-ms N]\n"
-          "          [--no-storm] [--no-sweep] [--no-micro] [--benchmark_* options]\n"
+          "          [--reply-delay-ms N] [--reply-spread-ms N] [--adapters N]\n"
+          "          [--no-storm] [--no-sweep] [--no-adapter-sweep] [--no-micro] [--benchmark_* options]\n"
           "Everything runs on 127.0.0.1.\n",
           argv[0]);
       return 0;
@@ -137,7 +143,12 @@ int main(int argc, char** argv) {
     if (!roundsSet) p.steadyRounds = 3;
     if (!tickSet) p.tickMs = 400;
     sweep = false;
+    adapterSweep = false;
     rest.push_back(quickMinTime);
+  }
+  if (p.adapters < 0 || p.adapters > 16) {
+    std::fprintf(stderr, "--adapters takes 0 to 16\n");
+    return 2;
   }
   if (p.cameras < 1 || p.cameras > 60000 || p.tickMs < 1 || p.steadyRounds < 1) {
     std::fprintf(stderr, "cameras (at most 60000), rounds and tick-ms must be positive\n");
@@ -178,6 +189,25 @@ int main(int argc, char** argv) {
                      "/" + std::to_string(r.perFamilyListed[8]) + "/" + std::to_string(r.perFamilyListed[9]) + ")";
       std::printf("  %-15s %-9d %-8llu %-16s %-8llu %s\n", req.c_str(), r.effectiveRcvbuf, (unsigned long long)sent, lost,
                   (unsigned long long)r.kernelDrops, listed.c_str());
+      std::fflush(stdout);
+    }
+  }
+  if (adapterSweep) {
+    std::printf("\nAdapter sweep: %d cameras, every request through each adapter, every adapter reaching every camera\n",
+                p.cameras);
+    std::printf("  %-9s %-22s %-20s %-16s %-14s %s\n", "adapters", "Tick() CPU med / max", "owner CPU per round",
+                "replies sent", "replies lost", "listed (verified)");
+    for (int n : {1, 2, 4}) {
+      StormParams s = p;
+      s.adapters = n;
+      const StormResult r = RunStorm(s);
+      ok = ok && r.ok;
+      const double rounds = double(std::max<size_t>(1, r.tickCpuUs.size()));
+      std::printf("  %-9d %-22s %-20s %-16llu %-14llu %d (%d)%s\n", n,
+                  Fmt("%.1f / %.1f us", Median(r.tickCpuUs), Max(r.tickCpuUs)).c_str(),
+                  Fmt("%.2f ms", r.processCpuUs / rounds / 1e3).c_str(),
+                  (unsigned long long)(r.repliesSent + r.f9Sent), (unsigned long long)r.RepliesLost(), r.listed,
+                  r.verified, r.error.empty() ? "" : ("  ERROR: " + r.error).c_str());
       std::fflush(stdout);
     }
   }

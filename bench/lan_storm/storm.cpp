@@ -13,6 +13,8 @@
 #include <sstream>
 
 #include "net/discovery/discovery_engine.h"
+#include "net/sockets/adapter_paths.h"
+#include "net/sockets/udp_socket.h"
 
 namespace lanstorm {
 
@@ -55,6 +57,25 @@ uint64_t KernelDrops(const std::set<uint16_t>& ports) {
   return drops;
 }
 
+// n adapters whose sends all go to the cameras on loopback.
+class LoopbackAdapters : public kestrova::AdapterPaths {
+ public:
+  explicit LoopbackAdapters(int n) {
+    for (int i = 0; i < n; ++i)
+      list_.push_back({100 + i, "bench" + std::to_string(i), "10." + std::to_string(i) + ".0.10"});
+  }
+  std::vector<kestrova::SendAdapter> Adapters() override { return list_; }
+  bool SendVia(kestrova::UdpSocket& socket, const kestrova::SendAdapter&, const std::string&, uint16_t port,
+               std::span<const uint8_t> data) override {
+    ++sends;
+    return socket.SendTo("127.0.0.1", port, data);
+  }
+  uint64_t sends = 0;
+
+ private:
+  std::vector<kestrova::SendAdapter> list_;
+};
+
 }  // namespace
 
 StormResult RunStorm(const StormParams& p) {
@@ -85,6 +106,11 @@ StormResult RunStorm(const StormParams& p) {
   cfg.sq610Port = lan.PortOf(Port::Sq610);
   cfg.family9LocalPort = FreeLoopbackUdpPort();
   if (p.engineRcvbuf >= 0) cfg.receiveBufferBytes = p.engineRcvbuf;
+  LoopbackAdapters adapters(p.adapters);
+  if (p.adapters > 0) {
+    cfg.broadcastAddress = kestrova::kLimitedBroadcast;
+    cfg.adapterPaths = &adapters;
+  }
 
   const long heapBefore = long(mallinfo2().uordblks);
   DiscoveryEngine eng(cfg);
@@ -190,11 +216,13 @@ StormResult RunStorm(const StormParams& p) {
   res.repliesReceived = st.datagrams;
   res.f9Sent = lanAfter.f9Answers;
   res.f9Received = st.queued;
-  res.followUpsSent = st.followUps;
+  const uint64_t copies = uint64_t(std::max(1, p.adapters));  // of each request
+  res.followUpsSent = st.followUps * copies;
   res.followUpsReceived = lanAfter.f8InfoRequests + lanAfter.f8DdnsRequests;
   res.searchesReceived = lanAfter.f2Searches + lanAfter.f5Searches + lanAfter.f8Searches + lanAfter.f9Searches;
-  res.searchesSent = uint64_t(rounds) * 3 + st.family9Searches;
-  res.sendErrors = lanAfter.sendErrors + st.sendFailures;
+  res.searchesSent = (uint64_t(rounds) * 3 + st.family9Searches) * copies;
+  res.sendErrors = lanAfter.sendErrors + st.sendFailures + st.adapterSendFailures;
+  res.adapterSends = adapters.sends;
   res.family9Busy = st.family9Busy;
   res.kernelDrops = KernelDrops(enginePorts) - dropsBefore;
 

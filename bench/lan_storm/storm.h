@@ -19,6 +19,10 @@ struct StormParams {
   int engineRcvbuf = -1;     // the engine's receiveBufferBytes; -1 = its default, 0 = kernel's
   int replyDelayMs = 0;      // the cameras answer a search this much later
   int replySpreadMs = 0;     // and spread one family's answers over this long
+  // 0: requests to 127.0.0.1 (one plain send each). N > 0: requests to the limited broadcast,
+  // sent through N adapters that all lead to the LAN on loopback, as adapters on one switch
+  // would (every camera hears every request N times and answers each copy).
+  int adapters = 0;
 };
 
 struct StormResult {
@@ -49,6 +53,7 @@ struct StormResult {
   uint64_t searchesSent = 0, searchesReceived = 0;      // family 2/5/8/9 search requests
   uint64_t kernelDrops = 0;                             // drops the kernel counted on the five sockets
   uint64_t sendErrors = 0;
+  uint64_t adapterSends = 0;                            // sends through the adapters (adapters > 0)
   int effectiveRcvbuf = 0;                              // SO_RCVBUF the kernel gave the sockets
   int roundsTotal = 0;
   uint64_t family9Busy = 0;

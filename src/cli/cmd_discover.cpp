@@ -11,6 +11,7 @@
 #include "cli/cli_options.h"
 #include "cli/commands.h"
 #include "cli/json.h"
+#include "core/discovery/added_addresses.h"
 #include "core/discovery/dev_info.h"
 #include "core/text/utf8.h"
 #include "net/discovery/discovery_engine.h"
@@ -22,15 +23,19 @@ namespace {
 
 void DiscoverUsage(FILE* out) {
   std::fprintf(out,
-               "usage: kestrova-cli discover [--seconds N] [--json]\n"
-               "  Broadcasts a search round every second for N seconds (default 3) and prints\n"
-               "  the cameras found, sorted by address. At its start it also runs one search of\n"
+               "usage: kestrova-cli discover [--seconds N] [--json] [--address A.B.C.D ...]\n"
+               "  Broadcasts a search round every second for N seconds (default 3), through\n"
+               "  every network adapter of this computer, and prints the cameras found, sorted\n"
+               "  by address. At its start it also runs one search of\n"
                "  the SDK library 286/libDVSNETClient.so in the program folder (the folder of\n"
                "  kestrova-cli, or KESTROVA_PROGRAM_DIR), which finds the cameras of family 4\n"
                "  (type H) and takes 3 seconds; without that library they are not listed.\n"
                "  --seconds N   how long to search (1..3600)\n"
                "  --json        one JSON array of device records (passwords are never shown:\n"
                "                DDnsPwd and Pwd read \"********\" when set, \"\" when not)\n"
+               "  --address A.B.C.D   also send every round's requests of every family by unicast\n"
+               "                to this address, for a camera no broadcast reaches (another\n"
+               "                subnet behind a router); repeatable\n"
                "  Camera texts are printed with control characters replaced by '?'.\n");
 }
 
@@ -116,6 +121,19 @@ int CmdDiscover(int argc, char** argv) {
       return 0;
     } else if (a == "--json") {
       json = true;
+    } else if (a == "--address") {
+      if (!needValue("--address")) return 2;
+      switch (AddAddress(cfg.addresses, argv[i])) {
+        case AddAddressResult::Added:
+        case AddAddressResult::Known: break;
+        case AddAddressResult::Invalid:
+          std::fprintf(stderr, "kestrova-cli discover: --address needs a camera's IPv4 address (A.B.C.D), not '%s'\n",
+                       cli::Printable(argv[i]).c_str());
+          return 2;
+        case AddAddressResult::Full:
+          std::fprintf(stderr, "kestrova-cli discover: at most %zu addresses can be given\n", kMaxAddedAddresses);
+          return 2;
+      }
     } else if (a == "--seconds") {
       if (!needValue("--seconds")) return 2;
       if (!cli::ParseLong(argv[i], 1, 3600, seconds)) return bad("--seconds");

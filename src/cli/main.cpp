@@ -14,7 +14,7 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"discover", kestrova::CmdDiscover, "discover [--seconds N] [--json]   list the cameras on the LAN"},
+    {"discover", kestrova::CmdDiscover, "discover [--address A.B.C.D] ...   list the cameras on the LAN"},
     {"set-ip", kestrova::CmdSetIp, "set-ip ...                         give a camera new network settings"},
     {"wifi-scan", kestrova::CmdWifiScan, "wifi-scan ...                      list the wireless networks a camera sees"},
     {"wifi-set", kestrova::CmdWifiSet, "wifi-set --mac MAC --ssid SSID ...  join a camera to a wireless network it sees"},

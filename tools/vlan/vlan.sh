@@ -6,11 +6,27 @@
 #   kv-vendor (203.0.113.10/24) -----+   (vlan.sh vendor)
 #   kv-router, ... (vlan.sh join) ---+
 #
-# No namespace has a link to the host network, nothing is forwarded or translated, so every
-# datagram (the limited broadcast to 255.255.255.255 included) stays on the bridge.
+#   with --routed, a subnet behind a router that no broadcast crosses:
+#   kv-rtr (eth0 192.168.0.1/24 on br0, eth1 172.16.9.1/24 on br2, forwarding)
+#   kv-far (eth0 camera addresses, via kv-rtr) -- br2 in kv-lan
+#
+#   with --two-lans, a second LAN on its own bridge:
+#   kv-pc  (eth1 10.20.0.10/24) -----+
+#   kv-cam2 (eth0 camera addresses) -+-- br1 in kv-lan
+#
+# No namespace has a link to the host network, nothing is translated, and nothing is forwarded
+# except by the --routed router between two bridges of the LAN itself, so every datagram (the
+# limited broadcast to 255.255.255.255 included) stays inside the LAN's namespaces.
 #
 # Usage (as root):
-#   vlan.sh up [--vendor]       build the LAN (idempotent); --vendor: also what "vendor" adds
+#   vlan.sh up [--vendor] [--no-routes] [--two-lans] [--routed]
+#                               build the LAN (idempotent); --vendor: also what "vendor" adds;
+#                               --no-routes: the PC namespace gets neither the route for
+#                               255.255.255.255 nor a default route (only its own subnets);
+#                               --two-lans: the PC gets a second adapter eth1 on a second
+#                               bridge with a second camera namespace kv-cam2;
+#                               --routed: a router namespace kv-rtr between the LAN and a
+#                               camera subnet 172.16.9.0/24 (namespace kv-far)
 #   vlan.sh vendor [ADDR/LEN]   add the vendor-service namespace kv-vendor (default
 #                               203.0.113.10/24) and name the service hosts on the PC side
 #   vlan.sh down                remove everything it built (idempotent)
@@ -25,6 +41,11 @@
 # Environment:
 #   KV_PC_ADDR    PC address (default 192.168.0.10/24)
 #   KV_CAM_ADDRS  camera addresses, blank-separated (default: those of sim/camsim/examples/lan.conf)
+#   KV_PC_ADDR2   the PC's address on the second LAN (--two-lans; default 10.20.0.10/24)
+#   KV_CAM2_ADDRS camera addresses of the second LAN (default 10.20.0.102/24 10.20.0.103/24
+#                 10.20.0.104/24 10.20.1.88/24)
+#   KV_FAR_ADDRS  camera addresses behind the router (--routed; default 172.16.9.102/24
+#                 172.16.9.103/24 172.16.9.104/24 172.16.9.105/24)
 #   KV_VENDOR_ADDR  vendor-service address (default 203.0.113.10/24)
 #   KV_VENDOR_EXTRA_NAMES  more host names for the vendor's address, blank-separated
 #   KV_PREFIX     namespace name prefix (default kv; letters, digits, '_'): a test can build a LAN
@@ -36,8 +57,13 @@ set -euo pipefail
 PREFIX=${KV_PREFIX:-kv}
 LAN_NS=${PREFIX}-lan
 BRIDGE=br0
+BRIDGE2=br1
+BRIDGE3=br2
 KV_PC_ADDR=${KV_PC_ADDR:-192.168.0.10/24}
 KV_CAM_ADDRS=${KV_CAM_ADDRS:-192.168.0.102/24 192.168.0.103/24 192.168.0.104/24 192.168.1.88/24}
+KV_PC_ADDR2=${KV_PC_ADDR2:-10.20.0.10/24}
+KV_CAM2_ADDRS=${KV_CAM2_ADDRS:-10.20.0.102/24 10.20.0.103/24 10.20.0.104/24 10.20.1.88/24}
+KV_FAR_ADDRS=${KV_FAR_ADDRS:-172.16.9.102/24 172.16.9.103/24 172.16.9.104/24 172.16.9.105/24}
 KV_VENDOR_ADDR=${KV_VENDOR_ADDR:-203.0.113.10/24}
 LOCK_FILE=/tmp/kestrova-vlan-${PREFIX}.lock
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -94,53 +120,106 @@ make_ns() {
   ns_sysctls "$ns"
 }
 
+# Plugs interface IFACE of namespace NS into BRIDGE through port PORT, with the addresses given.
+plug() {
+  local ns=$1 port=$2 bridge=$3 iface=$4; shift 4
+  make_ns "$ns"
+  if ! ip -n "$ns" link show "$iface" >/dev/null 2>&1; then
+    # Created directly between the two namespaces: the pair never appears in the host namespace.
+    ip -n "$LAN_NS" link add "$port" type veth peer name "$iface" netns "$ns"
+  fi
+  ip -n "$LAN_NS" link set "$port" master "$bridge"
+  ip -n "$LAN_NS" link set "$port" up
+  ns_sysctls "$ns"
+  ip -n "$ns" link set "$iface" up
+  local a
+  for a in "$@"; do
+    ip -n "$ns" addr replace "$a" dev "$iface"
+  done
+}
+
 # Host namespace kv-NAME with eth0 plugged into the bridge through port p-NAME.
 attach_host() {
   local name=$1; shift
-  local ns=${PREFIX}-${name} port=p-${name}
-  make_ns "$ns"
-  if ! ip -n "$ns" link show eth0 >/dev/null 2>&1; then
-    # Created directly between the two namespaces: the pair never appears in the host namespace.
-    ip -n "$LAN_NS" link add "$port" type veth peer name eth0 netns "$ns"
-  fi
-  ip -n "$LAN_NS" link set "$port" master "$BRIDGE"
-  ip -n "$LAN_NS" link set "$port" up
-  ns_sysctls "$ns"
-  ip -n "$ns" link set eth0 up
-  local a
-  for a in "$@"; do
-    ip -n "$ns" addr replace "$a" dev eth0
-  done
+  local ns=${PREFIX}-${name}
+  plug "$ns" "p-${name}" "$BRIDGE" eth0 "$@"
   # Limited broadcast and everything else leave by eth0, i.e. onto the bridge and nowhere else.
   ip -n "$ns" route replace 255.255.255.255/32 dev eth0
   ip -n "$ns" route replace default dev eth0
 }
 
+# The PC namespace without the two routes attach_host adds: it reaches its own subnets only.
+drop_pc_routes() {
+  local ns=${PREFIX}-pc
+  ip -n "$ns" route del 255.255.255.255/32 2>/dev/null || true
+  while ip -n "$ns" route del default 2>/dev/null; do :; done
+}
+
+make_bridge() {
+  local br=$1
+  if ! ip -n "$LAN_NS" link show "$br" >/dev/null 2>&1; then
+    ip -n "$LAN_NS" link add "$br" type bridge
+  fi
+  # Forward at once (no STP listening delay), flood broadcasts, no IGMP snooping surprises.
+  ip -n "$LAN_NS" link set "$br" type bridge stp_state 0 forward_delay 0 mcast_snooping 0 2>/dev/null || \
+    ip -n "$LAN_NS" link set "$br" type bridge stp_state 0 forward_delay 0
+  ip -n "$LAN_NS" link set "$br" up
+}
+
 cmd_up() {
   need_root
-  local vendor=0
+  local vendor=0 noroutes=0 twolans=0 routed=0
   while [ $# -gt 0 ]; do
     case $1 in
       --vendor) vendor=1 ;;
-      *) die "usage: vlan.sh up [--vendor]" ;;
+      --no-routes) noroutes=1 ;;
+      --two-lans) twolans=1 ;;
+      --routed) routed=1 ;;
+      *) die "usage: vlan.sh up [--vendor] [--no-routes] [--two-lans] [--routed]" ;;
     esac
     shift
   done
   make_ns "$LAN_NS"
-  if ! ip -n "$LAN_NS" link show "$BRIDGE" >/dev/null 2>&1; then
-    ip -n "$LAN_NS" link add "$BRIDGE" type bridge
-  fi
-  # Forward at once (no STP listening delay), flood broadcasts, no IGMP snooping surprises.
-  ip -n "$LAN_NS" link set "$BRIDGE" type bridge stp_state 0 forward_delay 0 mcast_snooping 0 2>/dev/null || \
-    ip -n "$LAN_NS" link set "$BRIDGE" type bridge stp_state 0 forward_delay 0
-  ip -n "$LAN_NS" link set "$BRIDGE" up
+  make_bridge "$BRIDGE"
   # shellcheck disable=SC2086
   attach_host pc "$KV_PC_ADDR"
   # shellcheck disable=SC2086
   attach_host cam $KV_CAM_ADDRS
   # Let the camera side send from any of its addresses at once after they are added.
   ip netns exec ${PREFIX}-cam sh -c 'echo 1 > /proc/sys/net/ipv4/ip_nonlocal_bind' 2>/dev/null || true
+  if [ $twolans = 1 ]; then
+    # The second LAN: its own bridge, the PC's second adapter and a camera namespace of its own,
+    # which has its routes on its only interface as the first camera namespace has. The PC's
+    # routes stay on eth0: a broadcast that follows the routing table never reaches this LAN.
+    make_bridge "$BRIDGE2"
+    plug "${PREFIX}-pc" p-pc2 "$BRIDGE2" eth1 "$KV_PC_ADDR2"
+    # shellcheck disable=SC2086
+    plug "${PREFIX}-cam2" p-cam2 "$BRIDGE2" eth0 $KV_CAM2_ADDRS
+    ip -n "${PREFIX}-cam2" route replace 255.255.255.255/32 dev eth0
+    ip -n "${PREFIX}-cam2" route replace default dev eth0
+    ip netns exec "${PREFIX}-cam2" sh -c 'echo 1 > /proc/sys/net/ipv4/ip_nonlocal_bind' 2>/dev/null || true
+  fi
+  [ $routed = 0 ] || routed_up
+  # Cameras keep their routes either way: a camera's own stack sends its broadcast answers on
+  # its only interface.
+  [ $noroutes = 0 ] || drop_pc_routes
   [ $vendor = 0 ] || vendor_up "$KV_VENDOR_ADDR"
+}
+
+# A camera subnet behind a router: the router forwards between the LAN and that subnet only
+# (both its links are inside the LAN namespaces), and as every router it forwards no broadcast.
+routed_up() {
+  local rtr=${PREFIX}-rtr far=${PREFIX}-far
+  make_bridge "$BRIDGE3"
+  plug "$rtr" p-rtr "$BRIDGE" eth0 192.168.0.1/24
+  plug "$rtr" p-rtr2 "$BRIDGE3" eth1 172.16.9.1/24
+  ip netns exec "$rtr" sh -c 'echo 1 > /proc/sys/net/ipv4/ip_forward'
+  # shellcheck disable=SC2086
+  plug "$far" p-far "$BRIDGE3" eth0 $KV_FAR_ADDRS
+  ip -n "$far" route replace 255.255.255.255/32 dev eth0
+  ip -n "$far" route replace default via 172.16.9.1 dev eth0
+  ip netns exec "$far" sh -c 'echo 1 > /proc/sys/net/ipv4/ip_nonlocal_bind' 2>/dev/null || true
+  ip -n "${PREFIX}-pc" route replace 172.16.9.0/24 via 192.168.0.1 dev eth0
 }
 
 # The host names the assistant sends its vendor requests to: the DDNS service host, the check

@@ -8,6 +8,7 @@
 #include "core/protocols/cgi_requests.h"
 #include "core/protocols/setnet_packets.h"
 #include "core/protocols/text_util.h"
+#include "net/hostnet/send_adapters.h"
 #include "net/http/tools.h"
 #include "net/sockets/udp_socket.h"
 
@@ -57,7 +58,8 @@ bool TT517Series::SetNetParams(const std::string&, uint16_t, const std::string& 
   const std::vector<uint8_t> packet = BuildFamily9Set(record, user, password);
   UdpSocket s;
   if (!s.Open() || !s.Bind(cfg_.LocalPort, cfg_.BindAddress) || !s.SetBroadcast(true)) return false;
-  if (!s.SendTo(cfg_.BroadcastAddress, cfg_.DestPort, packet)) return false;
+  AdapterPaths& paths = cfg_.Paths ? *cfg_.Paths : SystemAdapterPaths();
+  if (!SendToEveryAdapter(s, paths, cfg_.BroadcastAddress, cfg_.DestPort, packet).Sent()) return false;
   for (int foreign = 0; foreign < kMaxForeignDatagrams;) {
     if (s.WaitReadable(cfg_.AnswerWaitMs) != WaitResult::Readable) return false;
     auto d = s.Receive(kFamily9SetAnswerSize);

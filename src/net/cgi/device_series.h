@@ -15,6 +15,7 @@
 #include "core/discovery/dev_info.h"
 #include "core/protocols/cgi_reply.h"
 #include "net/http/tools.h"
+#include "net/sockets/adapter_paths.h"
 
 namespace kestrova {
 
@@ -71,7 +72,8 @@ class IDeviceSeries {
 struct T517NetConfig {
   std::string BindAddress;                        // local address ("" = every local address)
   uint16_t LocalPort = 8600;                      // the packet is sent from this local port
-  std::string BroadcastAddress = "255.255.255.255";
+  std::string BroadcastAddress = "255.255.255.255";  // a limited broadcast leaves on every adapter
+  AdapterPaths* Paths = nullptr;                    // nullptr = the system's
   uint16_t DestPort = 8600;
   int AnswerWaitMs = 30;                          // per wait for the next datagram
   int ScanResultDelayMs = 200;                    // between the scan request and its result

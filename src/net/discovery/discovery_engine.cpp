@@ -8,6 +8,9 @@
 #include <chrono>
 #include <thread>
 
+#include "core/discovery/added_addresses.h"
+#include "net/hostnet/send_adapters.h"
+
 namespace kestrova {
 
 namespace {
@@ -72,7 +75,28 @@ class DiscoveryEngine::RecvThread {
   std::thread thread_;
 };
 
-DiscoveryEngine::DiscoveryEngine(DiscoveryConfig config) : config_(std::move(config)) {}
+DiscoveryEngine::DiscoveryEngine(DiscoveryConfig config) : config_(std::move(config)) {
+  SetAddresses(std::vector<std::string>(config_.addresses));
+}
+
+const std::vector<std::string>& DiscoveryEngine::SetAddresses(const std::vector<std::string>& addresses) {
+  std::vector<std::string> kept;
+  for (const std::string& a : addresses) AddAddress(kept, a);
+  config_.addresses = std::move(kept);
+  return config_.addresses;
+}
+
+int DiscoveryEngine::SendToAddresses(UdpSocket& sock, uint16_t port, const std::vector<uint8_t>& bytes,
+                                     const std::string* only) {
+  int sent = 0;
+  for (const std::string& a : config_.addresses) {
+    if (only && a != *only) continue;
+    if (!sock.IsOpen() || !sock.SendTo(a, port, bytes)) continue;  // no route to it: ignored
+    ++sent;
+    ++stats_.unicastSends;
+  }
+  return sent;
+}
 
 DiscoveryEngine::~DiscoveryEngine() { Stop(); }
 
@@ -81,6 +105,8 @@ bool DiscoveryEngine::Start() {
   owner_ = std::this_thread::get_id();
   round_ = 0;
   roundOpen_ = false;
+  roundUnsent_ = false;
+  adapters_.clear();
   followedUp_.clear();
   bool all = true;
   for (const auto& info : DiscoverySocketsInBindOrder()) {
@@ -129,12 +155,35 @@ uint16_t DiscoveryEngine::MapPort(uint16_t p) const {
   }
 }
 
-bool DiscoveryEngine::SendFrom(DiscoverySocket s, uint16_t port, const std::vector<uint8_t>& bytes) {
+AdapterPaths& DiscoveryEngine::Paths() const {
+  return config_.adapterPaths ? *config_.adapterPaths : SystemAdapterPaths();
+}
+
+bool DiscoveryEngine::Broadcast(UdpSocket& sock, uint16_t port, const std::vector<uint8_t>& bytes) {
+  const BroadcastOutcome o = SendToEveryAdapter(sock, Paths(), adapters_, config_.broadcastAddress, port, bytes);
+  stats_.adapterSendFailures += uint64_t(o.Sent() ? o.Failed() : 0);
+  if (!o.Sent()) ++stats_.sendFailures;
+  return o.Sent();
+}
+
+bool DiscoveryEngine::SendOnRound(DiscoverySocket s, uint16_t port, const std::vector<uint8_t>& bytes) {
   if (Index(s) >= kDiscoverySocketCount) return false;
   UdpSocket& sock = sockets_[Index(s)];
-  const bool ok = sock.IsOpen() && sock.SendTo(config_.broadcastAddress, MapPort(port), bytes);
-  if (!ok) ++stats_.sendFailures;
-  return ok;
+  if (!sock.IsOpen()) {
+    ++stats_.sendFailures;
+    return false;
+  }
+  return Broadcast(sock, MapPort(port), bytes);
+}
+
+bool DiscoveryEngine::SendFrom(DiscoverySocket s, uint16_t port, const std::vector<uint8_t>& bytes) {
+  // A settings command comes between rounds: the adapters as they are now.
+  if (IsLimitedBroadcast(config_.broadcastAddress)) adapters_ = Paths().Adapters();
+  bool sent = SendOnRound(s, port, bytes);
+  // A camera added by address hears no broadcast: it gets the command directly, as it gets the
+  // searches (the command names the camera it is for; the others ignore it).
+  if (Index(s) < kDiscoverySocketCount) sent = SendToAddresses(sockets_[Index(s)], MapPort(port), bytes) > 0 || sent;
+  return sent;
 }
 
 void DiscoveryEngine::SearchDevices(int round, bool withSdk) {
@@ -143,13 +192,23 @@ void DiscoveryEngine::SearchDevices(int round, bool withSdk) {
   roundOpen_ = true;
   roundOpenedAt_ = std::chrono::steady_clock::now();
   followedUp_.clear();
+  // The adapters are listed once a round: one that is plugged in shows up in the next round,
+  // one that disappears fails its sends (counted) without holding up the others.
+  adapters_.clear();
+  if (IsLimitedBroadcast(config_.broadcastAddress)) adapters_ = Paths().Adapters();
+  roundSent_ = 0;
+  bool tried = false;
   for (const OutDatagram& d : BuildSearchRound(round)) {
     if (d.from == DiscoverySocket::Family9Search) {
       if (config_.family9Enabled) SearchFamily9(d.bytes);
       continue;
     }
-    SendFrom(d.from, d.port, d.bytes);  // a failure is ignored; the round goes on
+    tried = true;
+    if (SendOnRound(d.from, d.port, d.bytes)) ++roundSent_;  // a failure is ignored; the round goes on
+    if (Index(d.from) < kDiscoverySocketCount) SendToAddresses(sockets_[Index(d.from)], MapPort(d.port), d.bytes);
   }
+  roundUnsent_ = tried && roundSent_ == 0;
+  if (roundUnsent_) ++stats_.unsentRounds;
   if (withSdk && sdkSearch_) sdkSearch_();
 }
 
@@ -164,10 +223,10 @@ void DiscoveryEngine::SearchFamily9(const std::vector<uint8_t>& request) {
   }
   s.SetBroadcast(true);
   if (config_.receiveBufferBytes > 0) s.SetReceiveBuffer(config_.receiveBufferBytes);
-  if (!s.SendTo(config_.broadcastAddress, config_.family9Port, request)) {
-    ++stats_.sendFailures;
-    return;
-  }
+  const bool broadcast = Broadcast(s, config_.family9Port, request);
+  if (broadcast) ++roundSent_;
+  const int unicast = SendToAddresses(s, config_.family9Port, request);
+  if (!broadcast && unicast == 0) return;
   ++stats_.family9Searches;
   searches_.push_back(std::make_unique<RecvThread>(*this, std::move(s)));
 }
@@ -226,7 +285,11 @@ void DiscoveryEngine::HandleDatagram(const UdpDatagram& d) {
       ++stats_.followUpsSkipped;
       continue;
     }
-    if (SendFrom(f.from, f.port, f.bytes)) ++stats_.followUps;
+    // A camera added by address is asked directly as well: no broadcast may reach it.
+    bool sent = SendOnRound(f.from, f.port, f.bytes);
+    if (Index(f.from) < kDiscoverySocketCount)
+      sent = SendToAddresses(sockets_[Index(f.from)], MapPort(f.port), f.bytes, &d.fromIp) > 0 || sent;
+    if (sent) ++stats_.followUps;
   }
   if (!r.accepted) return;
   ++stats_.accepted;

@@ -37,6 +37,7 @@
 #include "core/discovery/cgi_search.h"
 #include "core/discovery/device_list.h"
 #include "core/discovery/discovery_protocol.h"
+#include "net/sockets/adapter_paths.h"
 #include "net/sockets/udp_socket.h"
 
 namespace kestrova {
@@ -44,8 +45,16 @@ namespace kestrova {
 struct DiscoveryConfig {
   // Local address the sockets bind to; empty = every local address.
   std::string bindAddress;
-  // Where every request goes (limited broadcast in real use).
+  // Where every request goes (limited broadcast in real use). A limited broadcast leaves
+  // through every adapter that adapterPaths lists, from the socket's own port; any other
+  // address (loopback tests) is one ordinary send.
   std::string broadcastAddress = "255.255.255.255";
+  // The adapters and the per-adapter send; nullptr = the system's (SystemAdapterPaths).
+  AdapterPaths* adapterPaths = nullptr;
+  // Cameras added by address: every request of a round also goes by unicast to each of these
+  // (from the same socket, to the family's port), and a family-8 answer from one of them gets
+  // its follow-ups by unicast too. Only unicast dotted IPv4 texts are kept (see SetAddresses).
+  std::vector<std::string> addresses;
   // Preferred local ports of the five sockets, indexed by DiscoverySocket, bound in the order
   // IdUDPServer2, IdUDPServer1, IdUDPServer3, IdUDPServer4, IdUDPServer5. Port 0 = any free port.
   std::array<uint16_t, kDiscoverySocketCount> preferredPorts = {10000, 10001, 10002, 7999, 6800};
@@ -85,7 +94,11 @@ struct DiscoveryStats {
   uint64_t oversized = 0;      // longer than the 1024-byte buffer: dropped
   uint64_t accepted = 0;       // the classifier accepted them
   uint64_t followUps = 0;      // family-8 follow-ups sent
-  uint64_t sendFailures = 0;   // requests that could not be sent (ignored)
+  uint64_t sendFailures = 0;   // requests that could not be sent on any adapter (ignored)
+  uint64_t adapterSendFailures = 0;  // sends of a request on one adapter that failed (the
+                                     // request still went out of the other adapters)
+  uint64_t unsentRounds = 0;   // search rounds of which no request left on any adapter
+  uint64_t unicastSends = 0;   // requests sent by unicast to added addresses
   uint64_t family9Searches = 0;// family-9 searches started (socket bound, request sent)
   uint64_t family9Busy = 0;    // rounds whose family-9 socket could not be bound
   uint64_t queued = 0;         // records merged from the thread queue
@@ -160,14 +173,36 @@ class DiscoveryEngine {
   void SetSdkSearch(std::function<void()> fn) { sdkSearch_ = std::move(fn); }
 
   // Sends bytes from one of the five sockets to the broadcast address (port remapped as the
-  // configured camera-side ports say). For the settings commands that share these sockets.
+  // configured camera-side ports say), out of every adapter listed now, and by unicast to each
+  // added address. For the settings commands that share these sockets. True when at least one
+  // adapter or address took it.
   bool SendFrom(DiscoverySocket s, uint16_t port, const std::vector<uint8_t>& bytes);
+
+  // Replaces the added addresses (from the next round on); what is not a unicast dotted IPv4
+  // address, repeats and everything past kMaxAddedAddresses are left out. The kept list.
+  const std::vector<std::string>& SetAddresses(const std::vector<std::string>& addresses);
+  const std::vector<std::string>& Addresses() const { return config_.addresses; }
+
+  // The adapters the last round sent through (empty before the first round, and when the
+  // broadcast address is not the limited broadcast).
+  const std::vector<SendAdapter>& RoundAdapters() const { return adapters_; }
+  // True when the last round's requests could leave on no adapter at all (no adapter is up,
+  // or every send failed): no camera can have heard it. False before the first round.
+  bool RoundUnsent() const { return roundUnsent_; }
 
  private:
   struct Pending;
   class RecvThread;
 
   void SearchFamily9(const std::vector<uint8_t>& request);
+  // Sends from a socket through the adapters of the round (see SendToEveryAdapter), counting
+  // what failed; true when at least one adapter took it.
+  bool Broadcast(UdpSocket& sock, uint16_t port, const std::vector<uint8_t>& bytes);
+  bool SendOnRound(DiscoverySocket s, uint16_t port, const std::vector<uint8_t>& bytes);
+  // Sends to each added address (or only to `only` when given and added); how many took it.
+  int SendToAddresses(UdpSocket& sock, uint16_t port, const std::vector<uint8_t>& bytes,
+                      const std::string* only = nullptr);
+  AdapterPaths& Paths() const;
   void ReapSearches();
   void HandleDatagram(const UdpDatagram& d);
   bool FollowUpAllowed(const OutDatagram& f);
@@ -180,6 +215,9 @@ class DiscoveryEngine {
   int round_ = 0;
   bool running_ = false;
   DiscoveryStats stats_;
+  std::vector<SendAdapter> adapters_;  // listed at the start of the round
+  bool roundUnsent_ = false;
+  int roundSent_ = 0;  // requests of the open round that left on some adapter
   // The open round of the family-8 follow-ups and what was sent in it.
   std::chrono::steady_clock::time_point roundOpenedAt_{};
   bool roundOpen_ = false;

@@ -39,39 +39,6 @@ std::string FirstLine(std::string text) {
   return text;
 }
 
-// IPv4 addresses with their flags, over rtnetlink (getifaddrs does not carry the flags).
-std::vector<TKernelAddr> QueryKernelAddrs() {
-  std::vector<TKernelAddr> out;
-  int fd = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
-  if (fd < 0) return out;
-  struct {
-    nlmsghdr nh;
-    ifaddrmsg ifa;
-  } req{};
-  req.nh.nlmsg_len = NLMSG_LENGTH(sizeof(ifaddrmsg));
-  req.nh.nlmsg_type = RTM_GETADDR;
-  req.nh.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
-  req.nh.nlmsg_seq = 1;
-  req.ifa.ifa_family = AF_INET;
-  sockaddr_nl kernel{};
-  kernel.nl_family = AF_NETLINK;
-  if (sendto(fd, &req, req.nh.nlmsg_len, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof(kernel)) < 0) {
-    close(fd);
-    return out;
-  }
-  std::vector<char> buf(32768);
-  bool done = false;
-  while (!done) {
-    pollfd p{fd, POLLIN, 0};
-    if (poll(&p, 1, 2000) <= 0) break;
-    ssize_t n = recv(fd, buf.data(), buf.size(), 0);
-    if (n <= 0) break;
-    done = ReadAddrDump(buf.data(), static_cast<size_t>(n), out);
-  }
-  close(fd);
-  return out;
-}
-
 // Addresses named by the DHCP clients' current leases for an interface.
 std::vector<std::string> LeasedAddresses(const std::string& ifname, int ifindex) {
   namespace fs = std::filesystem;
@@ -113,6 +80,38 @@ TNameServers SystemNameServers() {
 }
 
 }  // namespace
+
+std::vector<TKernelAddr> QueryKernelAddrs() {
+  std::vector<TKernelAddr> out;
+  int fd = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
+  if (fd < 0) return out;
+  struct {
+    nlmsghdr nh;
+    ifaddrmsg ifa;
+  } req{};
+  req.nh.nlmsg_len = NLMSG_LENGTH(sizeof(ifaddrmsg));
+  req.nh.nlmsg_type = RTM_GETADDR;
+  req.nh.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+  req.nh.nlmsg_seq = 1;
+  req.ifa.ifa_family = AF_INET;
+  sockaddr_nl kernel{};
+  kernel.nl_family = AF_NETLINK;
+  if (sendto(fd, &req, req.nh.nlmsg_len, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof(kernel)) < 0) {
+    close(fd);
+    return out;
+  }
+  std::vector<char> buf(32768);
+  bool done = false;
+  while (!done) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, 2000) <= 0) break;
+    ssize_t n = recv(fd, buf.data(), buf.size(), 0);
+    if (n <= 0) break;
+    done = ReadAddrDump(buf.data(), static_cast<size_t>(n), out);
+  }
+  close(fd);
+  return out;
+}
 
 void GetNetCards(std::vector<TNET_CARD>& list) {
   list.clear();

@@ -19,4 +19,9 @@ struct TKernelAddr {
 // Returns true when the datagram ends the dump (NLMSG_DONE or NLMSG_ERROR).
 bool ReadAddrDump(const void* data, size_t len, std::vector<TKernelAddr>& out);
 
+// The IPv4 addresses of every interface with their flags, asked of the kernel over rtnetlink
+// (getifaddrs does not carry the flags), in the kernel's order (an interface's primary
+// address before its secondary ones). Empty when the kernel could not be asked.
+std::vector<TKernelAddr> QueryKernelAddrs();
+
 }  // namespace kestrova

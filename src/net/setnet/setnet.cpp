@@ -3,13 +3,16 @@
 #include "core/protocols/ctp_message.h"
 #include "core/protocols/setnet_packets.h"
 #include "net/cgi/device_series.h"
+#include "net/hostnet/send_adapters.h"
 #include "net/sockets/udp_socket.h"
 
 namespace kestrova {
 
-DatagramSender UdpSender(UdpSocket& socket, std::string address, std::optional<uint16_t> portOverride) {
-  return [&socket, address = std::move(address), portOverride](uint16_t port, const std::vector<uint8_t>& bytes) {
-    return socket.IsOpen() && socket.SendTo(address, portOverride.value_or(port), bytes);
+DatagramSender UdpSender(UdpSocket& socket, std::string address, std::optional<uint16_t> portOverride,
+                         AdapterPaths* paths) {
+  return [&socket, address = std::move(address), portOverride, paths](uint16_t port, const std::vector<uint8_t>& bytes) {
+    AdapterPaths& p = paths ? *paths : SystemAdapterPaths();
+    return socket.IsOpen() && SendToEveryAdapter(socket, p, address, portOverride.value_or(port), bytes).Sent();
   };
 }
 

@@ -18,16 +18,18 @@
 
 namespace kestrova {
 
+class AdapterPaths;
 class UdpSocket;
 class IDeviceSeries;
 
 // Sends one datagram to the camera-side port; true when it was handed to the network.
 using DatagramSender = std::function<bool(uint16_t port, const std::vector<uint8_t>& bytes)>;
 
-// A sender over a plain socket: to address (the broadcast address in real use) at the port
-// asked for, or at portOverride when given (loopback tests).
+// A sender over a plain socket: to address (the broadcast address in real use, which leaves
+// through every adapter that paths lists, nullptr = the system's) at the port asked for, or at
+// portOverride when given (loopback tests).
 DatagramSender UdpSender(UdpSocket& socket, std::string address = "255.255.255.255",
-                         std::optional<uint16_t> portOverride = std::nullopt);
+                         std::optional<uint16_t> portOverride = std::nullopt, AdapterPaths* paths = nullptr);
 
 inline constexpr uint16_t kMOISetPort = 10000;
 inline constexpr uint16_t kCTPSetIPPort = 7999;

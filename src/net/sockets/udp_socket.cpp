@@ -124,6 +124,39 @@ bool UdpSocket::SendTo(const std::string& addr, uint16_t port, std::span<const u
   return n >= 0 && std::size_t(n) == data.size();
 }
 
+bool UdpSocket::SendToVia(int ifindex, const std::string& source, const std::string& addr, uint16_t port,
+                          std::span<const uint8_t> data) {
+  if (fd_ < 0 || ifindex <= 0 || addr.empty()) return false;
+  sockaddr_in sa{};
+  if (!MakeAddr(addr, port, sa)) return false;
+  in_pktinfo info{};
+  info.ipi_ifindex = ifindex;
+  if (!source.empty()) {
+    auto src = ParseIPv4NetOrder(source);
+    if (!src) return false;
+    info.ipi_spec_dst.s_addr = *src;
+  }
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+  iovec iov{const_cast<uint8_t*>(data.data()), data.size()};
+  msghdr msg{};
+  msg.msg_name = &sa;
+  msg.msg_namelen = sizeof sa;
+  msg.msg_iov = &iov;
+  msg.msg_iovlen = 1;
+  msg.msg_control = control;
+  msg.msg_controllen = sizeof control;
+  cmsghdr* c = CMSG_FIRSTHDR(&msg);
+  c->cmsg_level = IPPROTO_IP;
+  c->cmsg_type = IP_PKTINFO;
+  c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+  std::memcpy(CMSG_DATA(c), &info, sizeof info);
+  ssize_t n;
+  do {
+    n = ::sendmsg(fd_, &msg, MSG_NOSIGNAL);
+  } while (n < 0 && errno == EINTR);
+  return n >= 0 && std::size_t(n) == data.size();
+}
+
 bool UdpSocket::SendTo(const std::string& addr, uint16_t port, const std::string& text) {
   return SendTo(addr, port,
                 std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));

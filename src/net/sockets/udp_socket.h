@@ -57,6 +57,13 @@ class UdpSocket {
   // Sends one datagram to addr:port; true when the whole datagram was handed to the kernel.
   bool SendTo(const std::string& addr, uint16_t port, std::span<const uint8_t> data);
   bool SendTo(const std::string& addr, uint16_t port, const std::string& text);
+  // Sends one datagram out of the adapter with interface index ifindex, from its address
+  // source (dotted decimal; "" lets the kernel pick one of that adapter), whatever the routing
+  // table says: a limited broadcast leaves through that adapter even without a route for it.
+  // The source port stays the socket's own. False when the adapter is gone (or down) or the
+  // datagram was not handed over whole.
+  bool SendToVia(int ifindex, const std::string& source, const std::string& addr, uint16_t port,
+                 std::span<const uint8_t> data);
 
   // Takes one datagram if one is waiting (never blocks). std::nullopt when none is waiting or
   // on an error. A datagram longer than `limit` is still taken off the queue, with `oversized`

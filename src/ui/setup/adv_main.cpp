@@ -25,6 +25,7 @@
 #include <cstdlib>
 
 #include "core/config/deployment.h"
+#include "core/discovery/added_addresses.h"
 #include "core/setup/address_rules.h"
 #include "core/i18n/lang.h"
 #include "net/cgi/device_series.h"
@@ -41,6 +42,7 @@
 #include "ui/dialogs/auth_input.h"
 #include "ui/dialogs/countdown.h"
 #include "ui/dialogs/dialog_placement.h"
+#include "ui/discovery/add_address.h"
 #include "ui/discovery/device_list_view.h"
 #include "ui/i18n/apply_strings.h"
 #include "ui/i18n/camera_text.h"
@@ -104,8 +106,21 @@ struct WaitCursor {
 
 }  // namespace
 
+namespace {
+
+constexpr const char* kAddressesSection = "DevFind";
+constexpr const char* kAddressesKey = "Addresses";
+
+DiscoveryConfig StoredConfig() {
+  DiscoveryConfig cfg;
+  cfg.addresses = ParseAddressList(OpenOptionFile().ReadString(kAddressesSection, kAddressesKey, ""));
+  return cfg;
+}
+
+}  // namespace
+
 TfrmAdv_Main::TfrmAdv_Main(QWidget* parent) : TfrmPageBase(parent) {
-  Init(std::make_unique<DiscoveryEngine>(), DiscoveryAllowed());
+  Init(std::make_unique<DiscoveryEngine>(StoredConfig()), DiscoveryAllowed());
 }
 
 TfrmAdv_Main::TfrmAdv_Main(QWidget* parent, std::unique_ptr<DiscoveryEngine> engine, bool startDiscovery)
@@ -167,6 +182,7 @@ void TfrmAdv_Main::Init(std::unique_ptr<DiscoveryEngine> engine, bool startDisco
 
   connect(btnFind, &QPushButton::clicked, this, &TfrmAdv_Main::btnFindClick);
   connect(spbExport, &QToolButton::clicked, this, &TfrmAdv_Main::spbExportClick);
+  connect(btnAddAddr, &QToolButton::clicked, this, &TfrmAdv_Main::btnAddAddrClick);
   connect(spbOpen, &QToolButton::clicked, this, &TfrmAdv_Main::spbOpenClick);
   connect(spbOpenOuterUrl, &QToolButton::clicked, this, &TfrmAdv_Main::spbOpenOuterUrlClick);
   connect(spbCheckOuterUrl, &QToolButton::clicked, this, &TfrmAdv_Main::spbCheckOuterUrlClick);
@@ -267,6 +283,16 @@ void TfrmAdv_Main::BuildLayout() {
   spbExport->setText(QStringLiteral("&Export"));
   spbExport->setEnabled(false);
   lg->addWidget(spbExport, 1, 3);
+  btnAddAddr = Make<TTeSpeedButton>(TeGroupBox2, "btnAddAddr");
+  btnAddAddr->setText(QStringLiteral("Add by address..."));
+  lg->addWidget(btnAddAddr, 2, 0, 1, 4, Qt::AlignLeft);
+  lblSendState = MakeLabel(TeGroupBox2, "lblSendState", "");
+  lblSendState->setWordWrap(true);
+  // Wraps inside the group's width instead of widening the column in longer languages.
+  lblSendState->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Minimum);
+  lblSendState->setStyleSheet(QStringLiteral("color: #b00000;"));
+  lblSendState->setVisible(false);
+  lg->addWidget(lblSendState, 3, 0, 1, 4);
   lg->setRowStretch(0, 1);
   left->addWidget(TeGroupBox2, 1);
   SaveDialog1 = new TSaveDialog(this);
@@ -475,6 +501,13 @@ void TfrmAdv_Main::UpdateDevCount() {
   plInfo->setVisible(v.showEmptyPanel);
   if (v.showEmptyPanel) plInfo->raise();
   if (v.selectFirst && listView_) listView_->SelectRow(0);
+  // Texts of the message table (every language has them, the Korean file too, which keeps this
+  // window's designed texts otherwise); refreshed here so that a change of language shows.
+  const std::string add = LoadStr("IDS_ADDBYADDR");
+  if (!add.empty()) btnAddAddr->setText(LangText(add));
+  const bool unsent = engine_->Running() && engine_->RoundUnsent();
+  if (unsent) lblSendState->setText(LangText(LoadStr("IDS_NOADAPTERSEND")));
+  lblSendState->setVisible(unsent);
 }
 
 const TDevInfo* TfrmAdv_Main::CurrentDevice() const { return engine_->List().CurrentDevice(SelectedMac, SelectedIp); }
@@ -518,6 +551,45 @@ bool TfrmAdv_Main::ExportDevices(const QString& path) const {
     return false;
   }
   return f.commit();
+}
+
+void TfrmAdv_Main::btnAddAddrClick() {
+  TfrmAddAddress dlg(this);
+  dlg.SetAddresses(engine_->Addresses());
+  int result;
+  if (addressPrompt_) {
+    result = addressPrompt_(dlg);
+  } else {
+    CenterOnMainWindow(&dlg);
+    result = dlg.exec();
+  }
+  if (result != QDialog::Accepted) return;
+  const std::vector<std::string> before = engine_->Addresses();
+  std::vector<std::string> list = ParseAddressList(FormatAddressList(dlg.Addresses()));  // after Remove
+  const bool removed = list != before;
+  const QString text = dlg.edAddress->text().trimmed();
+  // OK with nothing typed only takes the removals; an address typed is checked.
+  if (!text.isEmpty() || !removed) {
+    switch (AddAddress(list, text.toStdString())) {
+      case AddAddressResult::Invalid:
+        LangMessageBox("IDS_BADADDRESS", "IDS_WARNING", MB_ICONWARNING);
+        return;  // nothing is changed, the removals neither
+      case AddAddressResult::Full:
+        LangMessageBox("IDS_ADDRLISTFULL", "IDS_WARNING", MB_ICONWARNING);
+        return;
+      case AddAddressResult::Known:
+      case AddAddressResult::Added:
+        break;
+    }
+  }
+  if (list != before) {
+    engine_->SetAddresses(list);
+    // A file that cannot be written says so itself; the addresses still hold for this run.
+    WriteOptionString(kAddressesSection, kAddressesKey, FormatAddressList(list));
+  }
+  // Asked at once, not only from the next tick on.
+  if (engine_->Running()) engine_->SearchDevices(engine_->Round(), false);
+  UpdateDevCount();
 }
 
 void TfrmAdv_Main::spbExportClick() {

@@ -43,6 +43,7 @@ class DiscoveryEngine;
 class IDeviceSeries;
 class TfrmUpgradeSoft;
 class TIPEdit;
+class TfrmAddAddress;
 class TfrmAuthInput;
 class TDeviceListView;
 class TPanel;
@@ -57,7 +58,8 @@ class TSdkDiscovery;
 class TfrmAdv_Main : public TfrmPageBase {
   Q_OBJECT
  public:
-  // The window with an engine of the default configuration (real ports, limited broadcast).
+  // The window with an engine of the default configuration (real ports, limited broadcast,
+  // the added addresses stored in option.ini).
   explicit TfrmAdv_Main(QWidget* parent = nullptr);
   // The window with the given engine (tests: loopback ports). startDiscovery false leaves the
   // engine stopped and the timer off, so that a test fills the list itself.
@@ -73,6 +75,8 @@ class TfrmAdv_Main : public TfrmPageBase {
   // Discovery session operations (see the engine for the parts below the window).
   void SearchDevices(int round, bool withSdk);
   void ClearDevices();
+  // The count label and the empty-list panel, and the status line below the list that says
+  // when the last round could leave through no adapter at all.
   void UpdateDevCount();
   // The record of the camera chosen in the wizard (SelectedMac, else SelectedIp), or nullptr.
   const TDevInfo* CurrentDevice() const;
@@ -83,6 +87,11 @@ class TfrmAdv_Main : public TfrmPageBase {
   void Timer1Timer();
   void btnFindClick();
   void spbExportClick();
+  // "Add by address": asks for a camera's address; a unicast dotted IPv4 address is added to
+  // the engine's added addresses, stored in the per-user option.ini ([DevFind] Addresses) and
+  // searched at once; anything else is refused with a warning and nothing is stored. The
+  // addresses removed in the dialog are forgotten the same way.
+  void btnAddAddrClick();
   void spbOpenClick();
   void ShowDeviceInfo();
   void ShowOuterUrl(const TDevInfo& rec);
@@ -129,6 +138,9 @@ class TfrmAdv_Main : public TfrmPageBase {
   using UpgradeRunner = std::function<int(TfrmUpgradeSoft&)>;
   void SetUpgradeRunner(UpgradeRunner fn) { upgradeRunner_ = std::move(fn); }
   bool DiscoveryTimerActive() const;
+  // The modal run of the address dialog (gets the dialog, returns its result).
+  using AddressPrompt = std::function<int(TfrmAddAddress&)>;
+  void SetAddressPrompt(AddressPrompt fn) { addressPrompt_ = std::move(fn); }
   void SetSdkConfigure(SdkConfigure fn) { sdkConfigure_ = std::move(fn); }
   void SetAddressProbe(AddressProbe fn) { addressProbe_ = std::move(fn); }
   void SetHttpGet(remote::HttpGetFn fn) { httpGet_ = std::move(fn); }
@@ -173,6 +185,7 @@ class TfrmAdv_Main : public TfrmPageBase {
   std::function<QString()> exportPath_;
   CredentialPrompt credentialPrompt_;
   UpgradeRunner upgradeRunner_;
+  AddressPrompt addressPrompt_;
   SdkConfigure sdkConfigure_;
   AddressProbe addressProbe_;
   remote::HttpGetFn httpGet_;
@@ -191,6 +204,8 @@ class TfrmAdv_Main : public TfrmPageBase {
   TTeGroupBox* TeGroupBox2 = nullptr;
   TTeListView* ListView = nullptr;
   QLabel* lblDevNum = nullptr;
+  QLabel* lblSendState = nullptr;  // shown while no adapter could send the search rounds
+  TTeSpeedButton* btnAddAddr = nullptr;
   TTeButton* btnFind = nullptr;
   TTeSpeedButton* spbExport = nullptr;
   TPanel* plInfo = nullptr;

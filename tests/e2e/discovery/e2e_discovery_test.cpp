@@ -188,6 +188,21 @@ class DiscoveryE2E : public ::testing::Test {
   int reloads_ = 0;
 };
 
+// In the LAN without routes the PC reaches its own subnet only: what the tests find there came
+// through the per-adapter broadcast, not through a route.
+TEST_F(DiscoveryE2E, PcRoutesAreThoseOfTheLanMode) {
+  const char* args = std::getenv("KV_UP_ARGS");
+  const bool noRoutes = args && std::string(args).find("--no-routes") != std::string::npos;
+  const testsupport::CommandResult r =
+      testsupport::RunCommand({"ip", "-n", Ns("pc"), "-4", "route", "show"}, 10000);
+  ASSERT_EQ(r.code, 0) << r.output;
+  const bool hasDefault = r.output.find("default") != std::string::npos;
+  const bool hasBroadcast = r.output.find("\n255.255.255.255 ") != std::string::npos ||
+                            r.output.rfind("255.255.255.255 ", 0) == 0;
+  EXPECT_EQ(hasDefault, !noRoutes) << r.output;
+  EXPECT_EQ(hasBroadcast, !noRoutes) << r.output;
+}
+
 TEST_F(DiscoveryE2E, CommandLineListsEveryFamilyWithEveryFieldInAddressOrder) {
   const testsupport::CommandResult run = testsupport::RunCommand(
       {"ip", "netns", "exec", Ns("pc"), KESTROVA_CLI_PATH, "discover", "--json", "--seconds", "3"}, 30000,

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the discovery end-to-end driver inside a freshly built virtual LAN and always tears the
 # LAN down. Exit 77 (skipped) without root or without network namespaces.
+# KV_UP_ARGS: options for "vlan.sh up" (e.g. --no-routes), also handed to the driver.
 set -uo pipefail
 DRIVER=$1; shift
 HERE=$(cd "$(dirname "$0")" && pwd)
@@ -21,5 +22,6 @@ flock -w 60 9 || { echo "SKIP: virtual LAN $KV_PREFIX busy"; exit 77; }
 export KV_LOCK_FD=9
 trap 'bash "$VLAN" down >/dev/null 2>&1' EXIT
 bash "$VLAN" down >/dev/null 2>&1 || true
-bash "$VLAN" up || { echo "FAIL: the virtual LAN did not come up"; exit 1; }
-KV_VLAN=$VLAN "$DRIVER" "$@"
+# shellcheck disable=SC2086
+bash "$VLAN" up ${KV_UP_ARGS:-} || { echo "FAIL: the virtual LAN did not come up"; exit 1; }
+KV_VLAN=$VLAN KV_UP_ARGS=${KV_UP_ARGS:-} "$DRIVER" "$@"

@@ -6,6 +6,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -17,11 +19,13 @@
 #include "core/i18n/lang.h"
 #include "gui/adv_main/adv_fixture.h"
 #include "net/discovery/discovery_engine.h"
+#include "net/sockets/udp_socket.h"
 #include "ui/app/global.h"
 #include "ui/app/lang_message_box.h"
 #include "ui/i18n/apply_strings.h"
 #include "net/platform/scaled_clock.h"
 #include "ui/dialogs/countdown.h"
+#include "ui/discovery/add_address.h"
 #include "ui/setup/adv_main.h"
 #include "ui/setup/ip_edit.h"
 #include "ui/skin/controls.h"
@@ -365,6 +369,156 @@ TEST_F(AdvMainTest, DoubleClickOpensTheInnerAddressAndCloseClearsEverything) {
   EXPECT_EQ(engine_->List().Count(), 0);
   EXPECT_FALSE(w_->Timer1()->isActive());
   EXPECT_EQ(Text("lblDevNum"), "Count:0");
+}
+
+
+// Adapters of the test's making that only count: nothing is sent anywhere.
+class CountingPaths : public AdapterPaths {
+ public:
+  std::vector<SendAdapter> Adapters() override { return adapters; }
+  bool SendVia(UdpSocket&, const SendAdapter&, const std::string&, uint16_t, std::span<const uint8_t>) override {
+    ++sends;
+    return true;
+  }
+  std::vector<SendAdapter> adapters;
+  int sends = 0;
+};
+
+TEST_F(AdvMainTest, StatusLineSaysWhenNoAdapterCouldSendTheSearchAndGoesWhenOneCan) {
+  CountingPaths paths;  // no adapter up
+  DiscoveryConfig cfg;
+  cfg.bindAddress = "127.0.0.1";
+  cfg.preferredPorts = {0, 0, 0, 0, 0};
+  cfg.family9LocalPort = 0;
+  cfg.receiveBufferBytes = 0;
+  cfg.adapterPaths = &paths;
+  TfrmAdv_Main w(nullptr, std::make_unique<DiscoveryEngine>(cfg), true);
+  w.Timer1()->stop();  // the test ticks
+  w.resize(652, 402);
+  w.show();
+  auto* line = w.findChild<QLabel*>("lblSendState");
+  ASSERT_NE(line, nullptr);
+  EXPECT_FALSE(line->isVisible());  // nothing to say before the first round
+  w.Timer1Timer();
+  EXPECT_TRUE(line->isVisible());
+  EXPECT_EQ(line->text(), LangText(LoadStr("IDS_NOADAPTERSEND")));
+  EXPECT_EQ(paths.sends, 0);
+  if (const char* shot = std::getenv("KESTROVA_SEND_STATE_SHOT")) w.grab().save(QString::fromLocal8Bit(shot));
+
+  paths.adapters = {{2, "eth0", "192.168.0.10"}};  // plugged in
+  w.Timer1Timer();
+  EXPECT_FALSE(line->isVisible());
+  EXPECT_GT(paths.sends, 0);
+  w.FormClose();
+}
+
+// Adds the given text through the dialog (OK, or Cancel when ok is false).
+int AddByAddress(TfrmAdv_Main& w, const QString& text, bool ok = true) {
+  int shown = 0;
+  w.SetAddressPrompt([&](TfrmAddAddress& dlg) {
+    ++shown;
+    dlg.edAddress->setText(text);
+    return ok ? QDialog::Accepted : QDialog::Rejected;
+  });
+  QTest::mouseClick(w.findChild<QWidget*>("btnAddAddr"), Qt::LeftButton);
+  w.SetAddressPrompt(nullptr);
+  return shown;
+}
+
+TEST_F(AdvMainTest, AddByAddressStoresACameraAddressAndRefusesAnythingElse) {
+  const std::filesystem::path user = dir_ / "user";
+  SetPaths({dir_ / "prog", user, dir_ / "lang", dir_ / "run", "kestrova"});
+  const std::filesystem::path ini = user / "option.ini";
+  std::vector<MessageBoxCall> boxes;
+  SetMessageBoxHook([&](const MessageBoxCall& c) {
+    boxes.push_back(c);
+    return IDOK;
+  });
+  EXPECT_EQ(w_->findChild<QToolButton*>("btnAddAddr")->text(), LangText(LoadStr("IDS_ADDBYADDR")));
+  {
+    TfrmAddAddress dlg;
+    EXPECT_EQ(dlg.Label1->text(), LangText(LoadStr("IDS_ADDRPROMPT")));
+    EXPECT_EQ(dlg.windowTitle() + "...", LangText(LoadStr("IDS_ADDBYADDR")));
+  }
+
+  for (const char* bad : {"camera.local", "172.16.9", "172.16.9.300", "1.2.3.4:80", "255.255.255.255", ""}) {
+    boxes.clear();
+    ASSERT_EQ(AddByAddress(*w_, bad), 1);
+    ASSERT_EQ(boxes.size(), 1u) << bad;
+    EXPECT_EQ(boxes[0].text, LangText(LoadStr("IDS_BADADDRESS")));
+    EXPECT_EQ(boxes[0].caption, LangText(LoadStr("IDS_WARNING")));
+    EXPECT_EQ(boxes[0].flags, MB_ICONWARNING);
+  }
+  EXPECT_TRUE(engine_->Addresses().empty());
+  EXPECT_FALSE(std::filesystem::exists(ini));  // nothing stored
+
+  boxes.clear();
+  AddByAddress(*w_, " 172.16.9.104 ");
+  AddByAddress(*w_, "172.16.9.104");              // known: nothing new
+  AddByAddress(*w_, "10.0.0.7", /*ok=*/false);    // cancelled
+  AddByAddress(*w_, "10.20.0.5");
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(engine_->Addresses(), (std::vector<std::string>{"172.16.9.104", "10.20.0.5"}));
+  EXPECT_NE(ReadFile(ini).find("Addresses=172.16.9.104,10.20.0.5"), std::string::npos) << ReadFile(ini);
+
+  // The next run asks them again (the window of the program, with discovery kept off here).
+  ::setenv("KESTROVA_DISCOVERY", "off", 1);
+  {
+    TfrmAdv_Main next;
+    EXPECT_FALSE(next.Engine().Running());
+    EXPECT_EQ(next.Engine().Addresses(), (std::vector<std::string>{"172.16.9.104", "10.20.0.5"}));
+  }
+  ::unsetenv("KESTROVA_DISCOVERY");
+
+  // Removed in the dialog, with an address typed that is refused: nothing changes.
+  const auto removeFirst = [&](const char* typed) {
+    w_->SetAddressPrompt([&](TfrmAddAddress& dlg) {
+      EXPECT_EQ(dlg.Addresses(), engine_->Addresses());
+      dlg.lstAddresses->setCurrentRow(0);
+      QTest::mouseClick(dlg.btnRemove, Qt::LeftButton);
+      dlg.edAddress->setText(typed);
+      return QDialog::Accepted;
+    });
+    QTest::mouseClick(w_->findChild<QWidget*>("btnAddAddr"), Qt::LeftButton);
+    w_->SetAddressPrompt(nullptr);
+  };
+  boxes.clear();
+  removeFirst("bogus");
+  EXPECT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(engine_->Addresses(), (std::vector<std::string>{"172.16.9.104", "10.20.0.5"}));
+  // Removed with nothing typed: forgotten, in this run and in the file.
+  boxes.clear();
+  removeFirst("");
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(engine_->Addresses(), (std::vector<std::string>{"10.20.0.5"}));
+  EXPECT_NE(ReadFile(ini).find("Addresses=10.20.0.5\r\n"), std::string::npos) << ReadFile(ini);
+  SetMessageBoxHook(nullptr);
+  SetPaths({});
+}
+
+TEST_F(AdvMainTest, AddedAddressIsAskedAtOnce) {
+  const std::filesystem::path user = dir_ / "user";
+  SetPaths({dir_ / "prog", user, dir_ / "lang", dir_ / "run", "kestrova"});
+  UdpSocket camera;  // the family-5 port of a camera on loopback
+  ASSERT_TRUE(camera.Bind(0, "127.0.0.1"));
+  CountingPaths paths;  // no adapter: no broadcast leaves
+  DiscoveryConfig cfg;
+  cfg.bindAddress = "127.0.0.1";
+  cfg.preferredPorts = {0, 0, 0, 0, 0};
+  cfg.family9LocalPort = 0;
+  cfg.receiveBufferBytes = 0;
+  cfg.adapterPaths = &paths;
+  cfg.family2Port = cfg.uicamPort = cfg.sq610Port = cfg.family8Port = cfg.family9Port = 9;
+  cfg.family5Port = camera.LocalPort();
+  TfrmAdv_Main w(nullptr, std::make_unique<DiscoveryEngine>(cfg), true);
+  w.Timer1()->stop();
+  AddByAddress(w, "127.0.0.1");
+  ASSERT_EQ(camera.WaitReadable(2000), WaitResult::Readable);
+  auto d = camera.Receive();
+  ASSERT_TRUE(d);
+  EXPECT_EQ(std::string(d->data.begin(), d->data.begin() + 6), "SEARCH");
+  w.FormClose();
+  SetPaths({});
 }
 
 }  // namespace

@@ -72,6 +72,33 @@ TEST(CliDiscover, JsonListsTheCamerasInAddressOrderWithEveryField) {
   EXPECT_EQ(objects, 2u);
 }
 
+// The round's broadcast goes where no camera listens; the camera is asked at its address.
+TEST(CliDiscover, AddressOptionAsksEachGivenAddressDirectly) {
+  const Bytes a = testing::Family5Reply("00:00:00:00:00:0A", "127.0.0.1", "direct");
+  FakeCamera f5([&](const Bytes& q) -> std::vector<Bytes> {
+    if (testing::StartsWith(q, {'S', 'E', 'A', 'R', 'C', 'H'})) return {a};
+    return {};
+  });
+  f5.ServeInBackground();
+  const std::string base = std::string(KESTROVA_CLI_PATH) +
+                           " discover --json --seconds 1 --broadcast 127.0.0.2 --bind 127.0.0.1"
+                           " --local-ports 0,0,0,0,0 --local-port-f9 0 --port-f2 9 --port-uicam 9"
+                           " --port-sq610 9 --port-f8 9 --port-f9 9 --port-f5 " +
+                           std::to_string(f5.port());
+  int rc = -1;
+  const std::string without = RunCommand(base, &rc);
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(without, "[]\n");
+  // Given twice: asked once a round all the same.
+  const std::string with = RunCommand(base + " --address 127.0.0.1 --address 127.0.0.3 --address 127.0.0.1", &rc);
+  f5.StopBackground();
+  EXPECT_EQ(rc, 0);
+  EXPECT_NE(with.find(R"("MAC": "00000000000A")"), std::string::npos) << with;
+  size_t searches = 0;
+  for (const Bytes& q : f5.Requests()) searches += testing::StartsWith(q, {'S', 'E', 'A', 'R', 'C', 'H'}) ? 1 : 0;
+  EXPECT_EQ(searches, 1u);
+}
+
 TEST(CliDiscover, RejectsBadOptions) {
   int rc = -1;
   RunCommand(std::string(KESTROVA_CLI_PATH) + " discover --seconds 0 2>/dev/null", &rc);
@@ -82,9 +109,18 @@ TEST(CliDiscover, RejectsBadOptions) {
   EXPECT_EQ(rc, 2);
   RunCommand(std::string(KESTROVA_CLI_PATH) + " nosuch 2>/dev/null", &rc);
   EXPECT_EQ(rc, 2);
+  for (const char* bad : {"camera.local", "1.2.3.4:80", "192.168.001.20", "255.255.255.255", "''"}) {
+    const testsupport::CommandResult r =
+        testsupport::RunShell(std::string(KESTROVA_CLI_PATH) + " discover --address " + bad + " 2>&1", 30000);
+    EXPECT_EQ(r.code, 2) << bad;
+    EXPECT_NE(r.output.find("--address needs a camera's IPv4 address (A.B.C.D)"), std::string::npos) << r.output;
+  }
+  RunCommand(std::string(KESTROVA_CLI_PATH) + " discover --address 2>/dev/null", &rc);
+  EXPECT_EQ(rc, 2);
   const std::string help = RunCommand(std::string(KESTROVA_CLI_PATH) + " discover --help", &rc);
   EXPECT_EQ(rc, 0);
   EXPECT_NE(help.find("--seconds"), std::string::npos);
+  EXPECT_NE(help.find("--address A.B.C.D"), std::string::npos);
   EXPECT_EQ(help.find("--broadcast"), std::string::npos);  // test options stay out of the help
 }
 
