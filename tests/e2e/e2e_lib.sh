@@ -26,3 +26,13 @@ e2e_lock() {
   flock -w "${1:-600}" 9 || skip "virtual LAN ${KV_PREFIX:-kv} busy"
   export KV_LOCK_FD=9
 }
+
+# stop_pidfile FILE: ends the process whose id FILE holds (waits at most 5 s) and removes FILE.
+stop_pidfile() {
+  local f=$1 pid
+  [ -f "$f" ] || return 0
+  pid=$(cat "$f")
+  [ -n "$pid" ] && kill "$pid" 2>/dev/null
+  for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  rm -f "$f"
+}

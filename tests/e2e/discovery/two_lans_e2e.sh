@@ -9,32 +9,13 @@
 # Exit status: 0 passed, 1 failed, 77 skipped (not root, tools missing, LAN busy).
 set -uo pipefail
 SRC=$1 CLI=$2 SIM=$3
-VLAN="$SRC/tools/vlan/vlan.sh"
 HERE=$(cd "$(dirname "$0")" && pwd)
 export KV_PREFIX=${KV_PREFIX:-kv2lan}
-
-skip() { echo "SKIP: $*"; exit 77; }
-[ "$(id -u)" = 0 ] || skip "needs root for the virtual LAN"
-command -v ip >/dev/null || skip "iproute2 missing"
-command -v flock >/dev/null || skip "flock missing"
-for exe in "$CLI" "$SIM"; do [ -x "$exe" ] || skip "$exe not built"; done
-probe=${KV_PREFIX}-probe-$$
-ip netns add "$probe" 2>/dev/null || skip "network namespaces are not available here"
-ip netns del "$probe" 2>/dev/null
-
-exec 9>>"$(bash "$VLAN" lockfile)"
-flock -w 60 9 || skip "virtual LAN $KV_PREFIX busy"
-export KV_LOCK_FD=9
+. "$SRC/tests/e2e/e2e_lib.sh"
+e2e_require "$CLI" "$SIM"
+e2e_lock 60
 
 WORK=$(mktemp -d /tmp/kestrova-e2e-2lan.XXXXXX)
-stop_pidfile() {
-  local f=$1 pid
-  [ -f "$f" ] || return 0
-  pid=$(cat "$f")
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null
-  for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-  rm -f "$f"
-}
 cleanup() {
   stop_pidfile "$WORK/cam1.pid"
   stop_pidfile "$WORK/cam2.pid"

@@ -20,14 +20,6 @@ e2e_require "$CLI" "$CAMSIM" "$VENDORSIM" "$PORTFWD"
 e2e_lock
 
 WORK=$(mktemp -d /tmp/kestrova-e2e-remote.XXXXXX)
-stop_pidfile() {
-  local f=$1 pid
-  [ -f "$f" ] || return 0
-  pid=$(cat "$f")
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null
-  for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-  rm -f "$f"
-}
 cleanup() {
   for p in vendorsim camsim portfwd; do stop_pidfile "$WORK/$p.pid"; done
   bash "$VLAN" down >/dev/null 2>&1

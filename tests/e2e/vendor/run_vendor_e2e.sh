@@ -17,14 +17,6 @@ VENDOR_IP=${KV_VENDOR_ADDR%/*}
 e2e_lock 60
 
 WORK=$(mktemp -d /tmp/kestrova-e2e-vendor.XXXXXX)
-stop_pidfile() {
-  local f=$1 pid
-  [ -f "$f" ] || return 0
-  pid=$(cat "$f")
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null
-  for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-  rm -f "$f"
-}
 cleanup() {
   stop_pidfile "$WORK/vendorsim.pid"
   stop_pidfile "$WORK/camsim.pid"
