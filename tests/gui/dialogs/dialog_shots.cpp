@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "core/i18n/lang.h"
+#include "gui/app/save_shot.h"
 #include "ui/dialogs/auth_input.h"
 #include "ui/dialogs/countdown.h"
 #include "ui/dialogs/q_info.h"
@@ -21,13 +22,7 @@ namespace {
 
 int Save(QWidget& w, const QString& file) {
   w.show();
-  QApplication::processEvents();
-  if (!w.grab().save(file)) {
-    std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
-    return 1;
-  }
-  std::printf("%s\n", qPrintable(file));
-  return 0;
+  return kestrova::testing::SaveShotFile(w, file) ? 0 : 1;
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include <cstdio>
 
+#include "gui/app/save_shot.h"
 #include "gui/remote/remote_fixture.h"
 #include "ui/remote/esy_chk_ddns.h"
 #include "ui/remote/esy_port_forward.h"
@@ -26,14 +27,7 @@ namespace {
 int failures = 0;
 
 void Save(QWidget& w, const QString& dir, const QString& name, const char* code) {
-  QApplication::processEvents();
-  const QString file = QDir(dir).filePath(QStringLiteral("%1_%2.png").arg(name, QString::fromLatin1(code)));
-  if (!w.grab().save(file)) {
-    std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
-    ++failures;
-  } else {
-    std::printf("%s\n", qPrintable(file));
-  }
+  if (!SaveShot(w, dir, name, code)) ++failures;
 }
 
 void Fail(const char* what) {

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "gui/app/save_shot.h"
 #include "gui/wizard/wizard_fixture.h"
 #include "ui/app/lang_message_box.h"
 #include "ui/router/set_port_forward.h"
@@ -27,14 +28,7 @@ namespace {
 int failures = 0;
 
 void Save(QWidget& w, const QString& dir, const QString& name, const char* code) {
-  QApplication::processEvents();
-  const QString file = QDir(dir).filePath(QStringLiteral("%1_%2.png").arg(name, QString::fromLatin1(code)));
-  if (!w.grab().save(file)) {
-    std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
-    ++failures;
-  } else {
-    std::printf("%s\n", qPrintable(file));
-  }
+  if (!SaveShot(w, dir, name, code)) ++failures;
 }
 
 const char* kList =

@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "core/i18n/lang.h"
+#include "gui/app/save_shot.h"
 #include "ui/app/lang_message_box.h"
 #include "ui/i18n/apply_strings.h"
 #include "ui/upgrade/upgrade_soft.h"
@@ -27,13 +28,7 @@ namespace {
 using namespace kestrova;
 
 int Save(QWidget& w, const QString& file) {
-  QApplication::processEvents();
-  if (!w.grab().save(file)) {
-    std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
-    return 1;
-  }
-  std::printf("%s\n", qPrintable(file));
-  return 0;
+  return kestrova::testing::SaveShotFile(w, file) ? 0 : 1;
 }
 
 bool Pump(const std::function<bool()>& cond) {

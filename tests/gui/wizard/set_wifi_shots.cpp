@@ -13,6 +13,7 @@
 
 #include <cstdio>
 
+#include "gui/app/save_shot.h"
 #include "gui/wizard/wifi_cameras.h"
 #include "gui/wizard/wizard_fixture.h"
 #include "net/cgi/device_series.h"
@@ -28,14 +29,7 @@ namespace {
 int failures = 0;
 
 void Save(WizardWindow& ww, const QString& dir, const QString& name, const char* code) {
-  QApplication::processEvents();
-  const QString file = QDir(dir).filePath(QStringLiteral("wizard_setwifi_%1_%2.png").arg(name, QString::fromLatin1(code)));
-  if (!ww.w.grab().save(file)) {
-    std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
-    ++failures;
-  } else {
-    std::printf("%s\n", qPrintable(file));
-  }
+  if (!SaveShot(ww.w, dir, QStringLiteral("wizard_setwifi_") + name, code)) ++failures;
 }
 
 TfrmEsy_SetWIFI* Open(WizardWindow& ww, const TDevInfo& cam, const char* password) {

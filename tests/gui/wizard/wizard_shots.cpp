@@ -16,6 +16,7 @@
 #include <cstdio>
 
 #include "core/i18n/lang.h"
+#include "gui/app/save_shot.h"
 #include "gui/wizard/wizard_fixture.h"
 #include "ui/i18n/apply_strings.h"
 
@@ -27,14 +28,7 @@ namespace {
 int failures = 0;
 
 void Save(WizardWindow& ww, const QString& dir, const QString& name, const char* code) {
-  QApplication::processEvents();
-  const QString file = QDir(dir).filePath(QStringLiteral("wizard_%1_%2.png").arg(name, QString::fromLatin1(code)));
-  if (!ww.w.grab().save(file)) {
-    std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
-    ++failures;
-  } else {
-    std::printf("%s\n", qPrintable(file));
-  }
+  if (!SaveShot(ww.w, dir, QStringLiteral("wizard_") + name, code)) ++failures;
 }
 
 QString Msg(const char* key) { return LangText(LoadStr(key)); }
