@@ -86,7 +86,9 @@ class Gateway {
       const std::string index = std::to_string(i);
       const int r = UPNP_GetGenericPortMappingEntry(Control(), Service(), index.c_str(), ext, client, in, proto, desc,
                                                     enabled, rhost, duration);
-      if (r != UPNPCOMMAND_SUCCESS) return i > 0 || r == 713 /* SpecifiedArrayIndexInvalid: none */;
+      // 713 SpecifiedArrayIndexInvalid: past the last entry. Any other failure is no table at
+      // all: a shortened one would have the next write delete the mappings it missed.
+      if (r != UPNPCOMMAND_SUCCESS) return r == 713;
       Mapping m{ext, client, in, proto, desc, std::strcmp(enabled, "0") != 0};
       out.push_back(std::move(m));
     }
@@ -194,6 +196,13 @@ bool IsPort(const std::string& s) {
   return v >= 1 && v <= 65535;
 }
 
+// An element's text without the blanks the program's tables may carry around values.
+std::string Field(const pugi::xml_node& e, const char* name) {
+  std::string v = e.child(name).text().get();
+  std::erase_if(v, [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
+  return v;
+}
+
 std::string Upper(std::string s) {
   for (char& c : s) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
   return s;
@@ -231,17 +240,24 @@ __attribute__((visibility("default"))) int32_t SetPortForward(const char* addres
     bool isNew;
   };
   std::vector<Want> wanted;
-  std::set<std::pair<std::string, std::string>> kept;  // (protocol, public port) the table holds
+  // (protocol, public port, device, private port) of every mapping the table holds: a mapping of
+  // the same public port to another device (one the user agreed to replace) is not kept.
+  std::set<std::tuple<std::string, std::string, std::string, std::string>> kept;
   for (const pugi::xml_node e : root.children()) {
     if (e.type() != pugi::node_element) continue;
     const std::string u = e.child("isUpdate").text().get();
     if (u == "3" || u == "4") continue;
-    Want w{e.child("Name").text().get(), e.child("IP").text().get(), e.child("PubPort").text().get(),
-           e.child("PriPort").text().get(), Upper(e.child("Protocol").text().get()), u == "1"};
+    Want w{e.child("Name").text().get(), Field(e, "IP"), Field(e, "PubPort"), Field(e, "PriPort"),
+           Upper(Field(e, "Protocol")), u == "1"};
     in_addr a{};
-    if (inet_pton(AF_INET, w.ip.c_str(), &a) != 1 || !IsPort(w.pub) || !IsPort(w.pri)) return 4;
+    if (inet_pton(AF_INET, w.ip.c_str(), &a) != 1 || !IsPort(w.pub) || !IsPort(w.pri) ||
+        (w.protocol != "TCP" && w.protocol != "UDP" && w.protocol != "TCP+UDP"))
+      return 4;
+    // Compared with the router's own texts below: "081" is port 81.
+    w.pub = std::to_string(std::stol(w.pub));
+    w.pri = std::to_string(std::stol(w.pri));
     for (const char* p : {"TCP", "UDP"})
-      if (w.protocol == p || w.protocol == "TCP+UDP") kept.insert({p, w.pub});
+      if (w.protocol == p || w.protocol == "TCP+UDP") kept.insert({p, w.pub, w.ip, w.pri});
     wanted.push_back(std::move(w));
   }
   Gateway g;
@@ -250,7 +266,7 @@ __attribute__((visibility("default"))) int32_t SetPortForward(const char* addres
   if (!g.List(now)) return 3;
   // First the mappings the table dropped, so that their ports are free for the new ones.
   for (const Mapping& m : now) {
-    if (kept.count({m.protocol, m.ext})) continue;
+    if (kept.count({m.protocol, m.ext, m.client, m.in})) continue;
     if (UPNP_DeletePortMapping(g.Control(), g.Service(), m.ext.c_str(), m.protocol.c_str(), nullptr) !=
         UPNPCOMMAND_SUCCESS)
       return 4;
