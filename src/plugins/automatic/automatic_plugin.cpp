@@ -13,6 +13,9 @@
 // address). A router without UPnP-IGD is asked for that address over NAT-PMP; NAT-PMP can only
 // forward ports to the device that asks, never to a camera, so such a router gets status 2.
 //
+// Tests on the machine's own network give a loopback router address and the URL of the device
+// description on it in KESTROVA_UPNP_DESCRIPTION; no search is ever sent for a loopback address.
+//
 // Status codes: 0 done, 2 no UPnP-IGD at the router address, 3 the router did not answer a
 // read, 4 the router refused a change or the table does not fit, 7 bad parameters.
 #include <arpa/inet.h>
@@ -26,6 +29,7 @@
 #include <pugixml.hpp>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <set>
@@ -46,6 +50,16 @@ struct Mapping {
   bool enabled = true;
 };
 
+// For tests on the machine's own network, where no search may be sent: a router address on
+// loopback with KESTROVA_UPNP_DESCRIPTION naming the device description on that same address
+// (http://127.x.x.x:port/...) takes the gateway from there. "" otherwise.
+std::string LoopbackDescription(const std::string& routerAddress) {
+  const char* url = std::getenv("KESTROVA_UPNP_DESCRIPTION");
+  if (!url || routerAddress.rfind("127.", 0) != 0) return {};
+  const std::string u = url;
+  return u.rfind("http://" + routerAddress + ":", 0) == 0 ? u : std::string();
+}
+
 // The gateway device, found and checked against the router address.
 class Gateway {
  public:
@@ -55,13 +69,22 @@ class Gateway {
   }
   // 0 found, 2 none at that address.
   int Find(const std::string& routerAddress) {
-    int error = 0;
-    devs_ = upnpDiscover(kDiscoverMs, nullptr, nullptr, UPNP_LOCAL_PORT_ANY, 0, 2, &error);
-    if (!devs_) return 2;
     char lan[64] = {};
-    const int r = UPNP_GetValidIGD(devs_, &urls_, &data_, lan, sizeof lan);
-    haveUrls_ = r != 0;
-    if (r != 1 && r != 2) return 2;
+    int r = 0;
+    if (const std::string url = LoopbackDescription(routerAddress); !url.empty()) {
+      r = UPNP_GetIGDFromUrl(url.c_str(), &urls_, &data_, lan, sizeof lan);
+      haveUrls_ = r != 0;
+      if (r != 1) return 2;
+    } else if (routerAddress.rfind("127.", 0) == 0) {
+      return 2;  // no router on loopback, and no search sent from the machine's own network
+    } else {
+      int error = 0;
+      devs_ = upnpDiscover(kDiscoverMs, nullptr, nullptr, UPNP_LOCAL_PORT_ANY, 0, 2, &error);
+      if (!devs_) return 2;
+      r = UPNP_GetValidIGD(devs_, &urls_, &data_, lan, sizeof lan);
+      haveUrls_ = r != 0;
+      if (r != 1 && r != 2) return 2;
+    }
     // The control address must be the router's own: http://ADDRESS:port/...
     const std::string control = urls_.controlURL ? urls_.controlURL : "";
     if (control.rfind("http://" + routerAddress + ":", 0) != 0 && control.rfind("http://" + routerAddress + "/", 0) != 0)
