@@ -287,21 +287,41 @@ __attribute__((visibility("default"))) int32_t SetPortForward(const char* addres
   if (g.Find(address) != 0) return 2;
   std::vector<Mapping> now;
   if (!g.List(now)) return 3;
+  // A change the router refuses part-way is undone, newest first, so that the router keeps the
+  // table it had rather than half of the new one.
+  std::vector<std::pair<bool, Mapping>> undo;  // (add it back, mapping) or (delete it, mapping)
+  auto add = [&](const Mapping& m) {
+    return UPNP_AddPortMapping(g.Control(), g.Service(), m.ext.c_str(), m.in.c_str(), m.client.c_str(), m.desc.c_str(),
+                               m.protocol.c_str(), nullptr, "0") == UPNPCOMMAND_SUCCESS;
+  };
+  auto remove = [&](const Mapping& m) {
+    return UPNP_DeletePortMapping(g.Control(), g.Service(), m.ext.c_str(), m.protocol.c_str(), nullptr) ==
+           UPNPCOMMAND_SUCCESS;
+  };
+  auto refused = [&] {
+    for (auto it = undo.rbegin(); it != undo.rend(); ++it) it->first ? add(it->second) : remove(it->second);
+    return 4;
+  };
   // First the mappings the table dropped, so that their ports are free for the new ones.
+  std::map<std::pair<std::string, std::string>, Mapping> left;  // (protocol, public port)
   for (const Mapping& m : now) {
-    if (kept.count({m.protocol, m.ext, m.client, m.in})) continue;
-    if (UPNP_DeletePortMapping(g.Control(), g.Service(), m.ext.c_str(), m.protocol.c_str(), nullptr) !=
-        UPNPCOMMAND_SUCCESS)
-      return 4;
+    if (kept.count({m.protocol, m.ext, m.client, m.in})) {
+      left[{m.protocol, m.ext}] = m;
+      continue;
+    }
+    if (!remove(m)) return refused();
+    undo.emplace_back(true, m);
   }
   for (const Want& w : wanted) {
     if (!w.isNew) continue;
     for (const char* p : {"TCP", "UDP"}) {
       if (w.protocol != p && w.protocol != "TCP+UDP") continue;
-      const std::string desc = w.name.empty() ? w.ip + ":" + w.pub : w.name;
-      if (UPNP_AddPortMapping(g.Control(), g.Service(), w.pub.c_str(), w.pri.c_str(), w.ip.c_str(), desc.c_str(), p,
-                              nullptr, "0") != UPNPCOMMAND_SUCCESS)
-        return 4;
+      const Mapping m{w.pub, w.ip, w.pri, p, w.name.empty() ? w.ip + ":" + w.pub : w.name};
+      if (!add(m)) return refused();
+      // Undone by taking it away again, or by putting back the one of the same device it replaced.
+      const auto before = left.find({p, w.pub});
+      if (before == left.end()) undo.emplace_back(false, m);
+      else undo.emplace_back(true, before->second);
     }
   }
   std::vector<Mapping> after;

@@ -3,6 +3,7 @@
 // deleted first, and a refused change reported as such with the table left as it was.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -121,6 +122,20 @@ TEST_F(IgdPlugin, ARefusedOrUnreadableChangeIsAFailureAndTheTableStays) {
     EXPECT_EQ(Call("SetPortForward", c.request), c.status) << c.what;
     EXPECT_EQ(Table(), before) << c.what;
   }
+}
+
+TEST_F(IgdPlugin, AChangeTheGatewayRefusesPartWayIsUndone) {
+  // The web server's port 81 goes to the camera and the camera gets 554, but the recorder keeps
+  // 8554, which the camera asks for as well: refused, and the first steps are taken back.
+  std::vector<std::string> before = Table();
+  std::string text = Doc({Row("web", "192.168.0.50", 81, 81, "TCP", 3), Row("nvr", "192.168.0.60", 8554, 554, "TCP+UDP", 0),
+                          Row("cam", "192.168.0.102", 81, 81, "TCP", 1), Row("cam", "192.168.0.102", 554, 554, "TCP", 1),
+                          Row("cam", "192.168.0.102", 8554, 8554, "TCP", 1)});
+  EXPECT_EQ(Call("SetPortForward", text), 4);
+  std::vector<std::string> after = Table();
+  std::sort(before.begin(), before.end());
+  std::sort(after.begin(), after.end());
+  EXPECT_EQ(after, before);
 }
 
 TEST_F(IgdPlugin, AnotherLoopbackAddressIsNotThisRouter) {
