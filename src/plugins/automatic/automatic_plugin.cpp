@@ -50,6 +50,38 @@ struct Mapping {
   bool enabled = true;
 };
 
+// miniupnpc puts argument values into its SOAP requests as they are and hands back the values of
+// the answers without decoding them: the plug-in escapes what it sends and decodes what it gets.
+std::string SoapText(const std::string& v) {
+  std::string o;
+  for (unsigned char c : v) {
+    if (c == '&') o += "&amp;";
+    else if (c == '<') o += "&lt;";
+    else if (c == '>') o += "&gt;";
+    else if (c >= 0x20) o += static_cast<char>(c);
+  }
+  return o;
+}
+
+std::string Unescaped(const std::string& v) {
+  static const std::pair<const char*, char> kNamed[] = {
+      {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
+  std::string o;
+  for (size_t i = 0; i < v.size();) {
+    bool done = false;
+    for (const auto& [name, c] : kNamed) {
+      if (v.compare(i, std::strlen(name), name) == 0) {
+        o += c;
+        i += std::strlen(name);
+        done = true;
+        break;
+      }
+    }
+    if (!done) o += v[i++];
+  }
+  return o;
+}
+
 // For tests on the machine's own network, where no search may be sent: a router address on
 // loopback with KESTROVA_UPNP_DESCRIPTION naming the device description on that same address
 // (http://127.x.x.x:port/...) takes the gateway from there. "" otherwise.
@@ -112,7 +144,7 @@ class Gateway {
       // 713 SpecifiedArrayIndexInvalid: past the last entry. Any other failure is no table at
       // all: a shortened one would have the next write delete the mappings it missed.
       if (r != UPNPCOMMAND_SUCCESS) return r == 713;
-      Mapping m{ext, client, in, proto, desc, std::strcmp(enabled, "0") != 0};
+      Mapping m{ext, client, in, proto, Unescaped(desc), std::strcmp(enabled, "0") != 0};
       out.push_back(std::move(m));
     }
     return true;
@@ -291,8 +323,8 @@ __attribute__((visibility("default"))) int32_t SetPortForward(const char* addres
   // table it had rather than half of the new one.
   std::vector<std::pair<bool, Mapping>> undo;  // (add it back, mapping) or (delete it, mapping)
   auto add = [&](const Mapping& m) {
-    return UPNP_AddPortMapping(g.Control(), g.Service(), m.ext.c_str(), m.in.c_str(), m.client.c_str(), m.desc.c_str(),
-                               m.protocol.c_str(), nullptr, "0") == UPNPCOMMAND_SUCCESS;
+    return UPNP_AddPortMapping(g.Control(), g.Service(), m.ext.c_str(), m.in.c_str(), m.client.c_str(),
+                               SoapText(m.desc).c_str(), m.protocol.c_str(), nullptr, "0") == UPNPCOMMAND_SUCCESS;
   };
   auto remove = [&](const Mapping& m) {
     return UPNP_DeletePortMapping(g.Control(), g.Service(), m.ext.c_str(), m.protocol.c_str(), nullptr) ==

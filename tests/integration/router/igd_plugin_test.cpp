@@ -23,7 +23,7 @@ class IgdPlugin : public ::testing::Test {
   void SetUp() override {
     dir_ = ::testing::TempDir() + "igd_plugin_" + std::to_string(::getpid());
     std::filesystem::create_directories(dir_);
-    std::ofstream(dir_ + "/table.txt") << "81 TCP 192.168.0.50 81 1 web\n"
+    std::ofstream(dir_ + "/table.txt") << "81 TCP 192.168.0.50 81 1 web <&> co\n"
                                           "8554 TCP 192.168.0.60 554 1 nvr\n"
                                           "8554 UDP 192.168.0.60 554 1 nvr\n";
     ASSERT_TRUE(igd_.Spawn({IGDSIM, "--lan", "127.0.0.1", "--http-port", "0", "--wan", "100.64.3.4", "--table",
@@ -70,7 +70,7 @@ TEST_F(IgdPlugin, TheGatewaysTableIsReadWithItsPublicAddressAndTcpPlusUdpAsOneEn
   ASSERT_EQ(Call("GetPortForward", text), 0) << text;
   EXPECT_NE(text.find("<PortForwards Count=\"2\" MaxCount=\"1024\" WanAddress=\"100.64.3.4\">"), std::string::npos)
       << text;
-  EXPECT_NE(text.find("<Name>web</Name><IP>192.168.0.50</IP><PubPort>81</PubPort><PriPort>81</PriPort>"
+  EXPECT_NE(text.find("<Name>web &lt;&amp;&gt; co</Name><IP>192.168.0.50</IP><PubPort>81</PubPort><PriPort>81</PriPort>"
                       "<Protocol>TCP</Protocol><Status>" + kValid),
             std::string::npos)
       << text;
@@ -81,15 +81,16 @@ TEST_F(IgdPlugin, TheGatewaysTableIsReadWithItsPublicAddressAndTcpPlusUdpAsOneEn
 
 TEST_F(IgdPlugin, NewEntriesAreAddedAndTheAnswerIsTheTableReadAfresh) {
   std::string text = Doc({Row("web", "192.168.0.50", 81, 81, "TCP", 0), Row("nvr", "192.168.0.60", 8554, 554, "TCP+UDP", 0),
-                          Row("cam", " 192.168.0.102 ", 554, 554, "tcp", 1),
+                          Row("cam &lt;1&gt;", " 192.168.0.102 ", 554, 554, "tcp", 1),
                           Row("", "192.168.0.102", 5000, 5000, "TCP+UDP", 1)});
   ASSERT_EQ(Call("SetPortForward", text), 0) << text;
-  EXPECT_EQ(Table(), (std::vector<std::string>{"81 TCP 192.168.0.50 81 1 web", "8554 TCP 192.168.0.60 554 1 nvr",
-                                               "8554 UDP 192.168.0.60 554 1 nvr", "554 TCP 192.168.0.102 554 1 cam",
+  EXPECT_EQ(Table(), (std::vector<std::string>{"81 TCP 192.168.0.50 81 1 web <&> co", "8554 TCP 192.168.0.60 554 1 nvr",
+                                               "8554 UDP 192.168.0.60 554 1 nvr", "554 TCP 192.168.0.102 554 1 cam <1>",
                                                "5000 TCP 192.168.0.102 5000 1 192.168.0.102:5000",
                                                "5000 UDP 192.168.0.102 5000 1 192.168.0.102:5000"}));
   EXPECT_NE(text.find("Count=\"4\""), std::string::npos) << text;
-  EXPECT_NE(text.find("<Name>cam</Name><IP>192.168.0.102</IP><PubPort>554</PubPort>"), std::string::npos) << text;
+  EXPECT_NE(text.find("<Name>cam &lt;1&gt;</Name><IP>192.168.0.102</IP><PubPort>554</PubPort>"), std::string::npos)
+      << text;
 }
 
 TEST_F(IgdPlugin, AMappingTheTableReplacesIsDeletedBeforeTheNewOneIsAdded) {
@@ -99,6 +100,7 @@ TEST_F(IgdPlugin, AMappingTheTableReplacesIsDeletedBeforeTheNewOneIsAdded) {
                           Row("cam", "192.168.0.102", 81, 81, "TCP", 1)});
   ASSERT_EQ(Call("SetPortForward", text), 0) << text;
   EXPECT_EQ(Table(), (std::vector<std::string>{"8554 TCP 192.168.0.60 554 1 nvr", "81 TCP 192.168.0.102 81 1 cam"}));
+  EXPECT_NE(text.find("<Name>cam</Name>"), std::string::npos) << text;
 }
 
 TEST_F(IgdPlugin, ARefusedOrUnreadableChangeIsAFailureAndTheTableStays) {
@@ -129,7 +131,7 @@ TEST_F(IgdPlugin, AChangeTheGatewayRefusesPartWayIsUndone) {
   // 8554, which the camera asks for as well: refused, and the first steps are taken back.
   std::vector<std::string> before = Table();
   std::string text = Doc({Row("web", "192.168.0.50", 81, 81, "TCP", 3), Row("nvr", "192.168.0.60", 8554, 554, "TCP+UDP", 0),
-                          Row("cam", "192.168.0.102", 81, 81, "TCP", 1), Row("cam", "192.168.0.102", 554, 554, "TCP", 1),
+                          Row("cam &amp; co", "192.168.0.102", 81, 81, "TCP", 1), Row("cam", "192.168.0.102", 554, 554, "TCP", 1),
                           Row("cam", "192.168.0.102", 8554, 8554, "TCP", 1)});
   EXPECT_EQ(Call("SetPortForward", text), 4);
   std::vector<std::string> after = Table();
