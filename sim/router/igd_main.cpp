@@ -40,7 +40,8 @@ using kestrova::sim::igd::Mapping;
 constexpr const char* kUuid = "4c1e0d2a-8b7f-4a39-9e21-6d5c3b2a1f00";
 
 struct State {
-  std::mutex mu;
+  std::mutex mu;     // the device and its address
+  std::mutex logMu;  // the log, written by the HTTP, SSDP and NAT-PMP threads
   std::string stateFile, logFile;
   std::atomic<bool> stop{false};
   std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
@@ -48,6 +49,7 @@ struct State {
 
 void Log(State& s, const std::string& line) {
   if (s.logFile.empty()) return;
+  std::lock_guard<std::mutex> lock(s.logMu);
   std::ofstream(s.logFile, std::ios::app) << line << '\n';
 }
 
