@@ -13,6 +13,9 @@
 // address). A router without UPnP-IGD is asked for that address over NAT-PMP; NAT-PMP can only
 // forward ports to the device that asks, never to a camera, so such a router gets status 2.
 //
+// Tests on the machine's own network give a loopback router address and the URL of the device
+// description on it in KESTROVA_UPNP_DESCRIPTION; no search is ever sent for a loopback address.
+//
 // Status codes: 0 done, 2 no UPnP-IGD at the router address, 3 the router did not answer a
 // read, 4 the router refused a change or the table does not fit, 7 bad parameters.
 #include <arpa/inet.h>
@@ -26,6 +29,7 @@
 #include <pugixml.hpp>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <set>
@@ -46,6 +50,48 @@ struct Mapping {
   bool enabled = true;
 };
 
+// miniupnpc puts argument values into its SOAP requests as they are and hands back the values of
+// the answers without decoding them: the plug-in escapes what it sends and decodes what it gets.
+std::string SoapText(const std::string& v) {
+  std::string o;
+  for (unsigned char c : v) {
+    if (c == '&') o += "&amp;";
+    else if (c == '<') o += "&lt;";
+    else if (c == '>') o += "&gt;";
+    else if (c >= 0x20) o += static_cast<char>(c);
+  }
+  return o;
+}
+
+std::string Unescaped(const std::string& v) {
+  static const std::pair<const char*, char> kNamed[] = {
+      {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
+  std::string o;
+  for (size_t i = 0; i < v.size();) {
+    bool done = false;
+    for (const auto& [name, c] : kNamed) {
+      if (v.compare(i, std::strlen(name), name) == 0) {
+        o += c;
+        i += std::strlen(name);
+        done = true;
+        break;
+      }
+    }
+    if (!done) o += v[i++];
+  }
+  return o;
+}
+
+// For tests on the machine's own network, where no search may be sent: a router address on
+// loopback with KESTROVA_UPNP_DESCRIPTION naming the device description on that same address
+// (http://127.x.x.x:port/...) takes the gateway from there. "" otherwise.
+std::string LoopbackDescription(const std::string& routerAddress) {
+  const char* url = std::getenv("KESTROVA_UPNP_DESCRIPTION");
+  if (!url || routerAddress.rfind("127.", 0) != 0) return {};
+  const std::string u = url;
+  return u.rfind("http://" + routerAddress + ":", 0) == 0 ? u : std::string();
+}
+
 // The gateway device, found and checked against the router address.
 class Gateway {
  public:
@@ -55,13 +101,22 @@ class Gateway {
   }
   // 0 found, 2 none at that address.
   int Find(const std::string& routerAddress) {
-    int error = 0;
-    devs_ = upnpDiscover(kDiscoverMs, nullptr, nullptr, UPNP_LOCAL_PORT_ANY, 0, 2, &error);
-    if (!devs_) return 2;
     char lan[64] = {};
-    const int r = UPNP_GetValidIGD(devs_, &urls_, &data_, lan, sizeof lan);
-    haveUrls_ = r != 0;
-    if (r != 1 && r != 2) return 2;
+    int r = 0;
+    if (const std::string url = LoopbackDescription(routerAddress); !url.empty()) {
+      r = UPNP_GetIGDFromUrl(url.c_str(), &urls_, &data_, lan, sizeof lan);
+      haveUrls_ = r != 0;
+      if (r != 1) return 2;
+    } else if (routerAddress.rfind("127.", 0) == 0) {
+      return 2;  // no router on loopback, and no search sent from the machine's own network
+    } else {
+      int error = 0;
+      devs_ = upnpDiscover(kDiscoverMs, nullptr, nullptr, UPNP_LOCAL_PORT_ANY, 0, 2, &error);
+      if (!devs_) return 2;
+      r = UPNP_GetValidIGD(devs_, &urls_, &data_, lan, sizeof lan);
+      haveUrls_ = r != 0;
+      if (r != 1 && r != 2) return 2;
+    }
     // The control address must be the router's own: http://ADDRESS:port/...
     const std::string control = urls_.controlURL ? urls_.controlURL : "";
     if (control.rfind("http://" + routerAddress + ":", 0) != 0 && control.rfind("http://" + routerAddress + "/", 0) != 0)
@@ -86,8 +141,10 @@ class Gateway {
       const std::string index = std::to_string(i);
       const int r = UPNP_GetGenericPortMappingEntry(Control(), Service(), index.c_str(), ext, client, in, proto, desc,
                                                     enabled, rhost, duration);
-      if (r != UPNPCOMMAND_SUCCESS) return i > 0 || r == 713 /* SpecifiedArrayIndexInvalid: none */;
-      Mapping m{ext, client, in, proto, desc, std::strcmp(enabled, "0") != 0};
+      // 713 SpecifiedArrayIndexInvalid: past the last entry. Any other failure is no table at
+      // all: a shortened one would have the next write delete the mappings it missed.
+      if (r != UPNPCOMMAND_SUCCESS) return r == 713;
+      Mapping m{ext, client, in, proto, Unescaped(desc), std::strcmp(enabled, "0") != 0};
       out.push_back(std::move(m));
     }
     return true;
@@ -194,6 +251,13 @@ bool IsPort(const std::string& s) {
   return v >= 1 && v <= 65535;
 }
 
+// An element's text without the blanks the program's tables may carry around values.
+std::string Field(const pugi::xml_node& e, const char* name) {
+  std::string v = e.child(name).text().get();
+  std::erase_if(v, [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
+  return v;
+}
+
 std::string Upper(std::string s) {
   for (char& c : s) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
   return s;
@@ -231,38 +295,65 @@ __attribute__((visibility("default"))) int32_t SetPortForward(const char* addres
     bool isNew;
   };
   std::vector<Want> wanted;
-  std::set<std::pair<std::string, std::string>> kept;  // (protocol, public port) the table holds
+  // (protocol, public port, device, private port) of every mapping the table holds: a mapping of
+  // the same public port to another device (one the user agreed to replace) is not kept.
+  std::set<std::tuple<std::string, std::string, std::string, std::string>> kept;
   for (const pugi::xml_node e : root.children()) {
     if (e.type() != pugi::node_element) continue;
     const std::string u = e.child("isUpdate").text().get();
     if (u == "3" || u == "4") continue;
-    Want w{e.child("Name").text().get(), e.child("IP").text().get(), e.child("PubPort").text().get(),
-           e.child("PriPort").text().get(), Upper(e.child("Protocol").text().get()), u == "1"};
+    Want w{e.child("Name").text().get(), Field(e, "IP"), Field(e, "PubPort"), Field(e, "PriPort"),
+           Upper(Field(e, "Protocol")), u == "1"};
     in_addr a{};
-    if (inet_pton(AF_INET, w.ip.c_str(), &a) != 1 || !IsPort(w.pub) || !IsPort(w.pri)) return 4;
+    if (inet_pton(AF_INET, w.ip.c_str(), &a) != 1 || !IsPort(w.pub) || !IsPort(w.pri) ||
+        (w.protocol != "TCP" && w.protocol != "UDP" && w.protocol != "TCP+UDP"))
+      return 4;
+    // Compared with the router's own texts below: "081" is port 81.
+    w.pub = std::to_string(std::stol(w.pub));
+    w.pri = std::to_string(std::stol(w.pri));
     for (const char* p : {"TCP", "UDP"})
-      if (w.protocol == p || w.protocol == "TCP+UDP") kept.insert({p, w.pub});
+      if (w.protocol == p || w.protocol == "TCP+UDP") kept.insert({p, w.pub, w.ip, w.pri});
     wanted.push_back(std::move(w));
   }
   Gateway g;
   if (g.Find(address) != 0) return 2;
   std::vector<Mapping> now;
   if (!g.List(now)) return 3;
+  // A change the router refuses part-way is undone, newest first, so that the router keeps the
+  // table it had rather than half of the new one.
+  std::vector<std::pair<bool, Mapping>> undo;  // (add it back, mapping) or (delete it, mapping)
+  auto add = [&](const Mapping& m) {
+    return UPNP_AddPortMapping(g.Control(), g.Service(), m.ext.c_str(), m.in.c_str(), m.client.c_str(),
+                               SoapText(m.desc).c_str(), m.protocol.c_str(), nullptr, "0") == UPNPCOMMAND_SUCCESS;
+  };
+  auto remove = [&](const Mapping& m) {
+    return UPNP_DeletePortMapping(g.Control(), g.Service(), m.ext.c_str(), m.protocol.c_str(), nullptr) ==
+           UPNPCOMMAND_SUCCESS;
+  };
+  auto refused = [&] {
+    for (auto it = undo.rbegin(); it != undo.rend(); ++it) it->first ? add(it->second) : remove(it->second);
+    return 4;
+  };
   // First the mappings the table dropped, so that their ports are free for the new ones.
+  std::map<std::pair<std::string, std::string>, Mapping> left;  // (protocol, public port)
   for (const Mapping& m : now) {
-    if (kept.count({m.protocol, m.ext})) continue;
-    if (UPNP_DeletePortMapping(g.Control(), g.Service(), m.ext.c_str(), m.protocol.c_str(), nullptr) !=
-        UPNPCOMMAND_SUCCESS)
-      return 4;
+    if (kept.count({m.protocol, m.ext, m.client, m.in})) {
+      left[{m.protocol, m.ext}] = m;
+      continue;
+    }
+    if (!remove(m)) return refused();
+    undo.emplace_back(true, m);
   }
   for (const Want& w : wanted) {
     if (!w.isNew) continue;
     for (const char* p : {"TCP", "UDP"}) {
       if (w.protocol != p && w.protocol != "TCP+UDP") continue;
-      const std::string desc = w.name.empty() ? w.ip + ":" + w.pub : w.name;
-      if (UPNP_AddPortMapping(g.Control(), g.Service(), w.pub.c_str(), w.pri.c_str(), w.ip.c_str(), desc.c_str(), p,
-                              nullptr, "0") != UPNPCOMMAND_SUCCESS)
-        return 4;
+      const Mapping m{w.pub, w.ip, w.pri, p, w.name.empty() ? w.ip + ":" + w.pub : w.name};
+      if (!add(m)) return refused();
+      // Undone by taking it away again, or by putting back the one of the same device it replaced.
+      const auto before = left.find({p, w.pub});
+      if (before == left.end()) undo.emplace_back(false, m);
+      else undo.emplace_back(true, before->second);
     }
   }
   std::vector<Mapping> after;
