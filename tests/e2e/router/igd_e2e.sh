@@ -10,15 +10,13 @@
 # Exit status: 0 passed, 1 failed, 77 skipped (not root, tools missing, LAN busy).
 set -uo pipefail
 SRC=$1 CLI=$2 IGDSIM=$3 PLUGIN=$4
-VLAN="$SRC/tools/vlan/vlan.sh"
 export KV_PREFIX=${KV_PREFIX:-kvigd}
 export KV_CAM_ADDRS="192.168.0.102/24"
 
-. "$(dirname "$0")/e2e_common.sh"
-need_vlan
-for exe in "$CLI" "$IGDSIM"; do [ -x "$exe" ] || skip "$exe not built"; done
+. "$SRC/tests/e2e/e2e_lib.sh"
+e2e_require "$CLI" "$IGDSIM"
 [ -f "$PLUGIN" ] || skip "$PLUGIN not built"
-take_vlan_lock
+e2e_lock
 
 WORK=$(mktemp -d /tmp/kestrova-e2e-igd.XXXXXX)
 ROUTER_NS=${KV_PREFIX}-router

@@ -9,18 +9,16 @@
 # Exit status: 0 passed, 1 failed, 77 skipped (not root, tools missing, LAN busy).
 set -uo pipefail
 SRC=$1 CLI=$2 ROUTERSIM=$3 PLUGIN=$4
-VLAN="$SRC/tools/vlan/vlan.sh"
 export KV_PREFIX=${KV_PREFIX:-kvrtr}
 export KESTROVA_TIME_SCALE=${KESTROVA_TIME_SCALE:-0.1}
 export KV_VENDOR_ADDR=203.0.113.10/24
 export KV_CAM_ADDRS="192.168.0.102/24"
 
-. "$(dirname "$0")/e2e_common.sh"
-need_vlan
+. "$SRC/tests/e2e/e2e_lib.sh"
+e2e_require "$CLI" "$ROUTERSIM"
 command -v sha256sum >/dev/null || skip "sha256sum missing"
-for exe in "$CLI" "$ROUTERSIM"; do [ -x "$exe" ] || skip "$exe not built"; done
 [ -f "$PLUGIN" ] || skip "$PLUGIN not built"
-take_vlan_lock
+e2e_lock
 
 WORK=$(mktemp -d /tmp/kestrova-e2e-router.XXXXXX)
 cleanup() {

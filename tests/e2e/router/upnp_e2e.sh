@@ -9,17 +9,16 @@
 # miniupnpd that will not forward ports for a WAN address in a documentation range).
 set -uo pipefail
 SRC=$1 CLI=$2 PLUGIN=$3
-VLAN="$SRC/tools/vlan/vlan.sh"
 export KV_PREFIX=${KV_PREFIX:-kvupnp}
 export KV_CAM_ADDRS="192.168.0.102/24"
 MINIUPNPD=${MINIUPNPD:-/usr/sbin/miniupnpd}
 
-. "$(dirname "$0")/e2e_common.sh"
-need_vlan
+. "$SRC/tests/e2e/e2e_lib.sh"
+e2e_require
 [ -x "$MINIUPNPD" ] || skip "miniupnpd is not installed (Debian package miniupnpd)"
 [ -x "$CLI" ] || skip "$CLI not built"
 [ -f "$PLUGIN" ] || skip "$PLUGIN not built"
-take_vlan_lock
+e2e_lock
 
 WORK=$(mktemp -d /tmp/kestrova-e2e-upnp.XXXXXX)
 ROUTER_NS=${KV_PREFIX}-router
