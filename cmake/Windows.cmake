@@ -15,6 +15,12 @@ endif()
 set(KESTROVA_WIN_LIBS ws2_32 iphlpapi wininet bcrypt)
 
 add_subdirectory(src/core)
+# The net layer: the modules whose Windows side is written (x_win.cpp beside x.cpp).
+foreach(m platform sockets hostnet discovery ctp)
+  add_subdirectory(src/net/${m})
+endforeach()
+target_link_libraries(kestrova_net_sockets PUBLIC ws2_32)
+target_link_libraries(kestrova_net_hostnet PUBLIC iphlpapi ws2_32)
 
 if(KESTROVA_BUILD_TESTS)
   enable_testing()
@@ -25,6 +31,9 @@ if(KESTROVA_BUILD_TESTS)
   # The unit tests of the core.
   foreach(d app discovery hostnet i18n langfiles protocols remote settings setup text)
     add_subdirectory(tests/unit/${d})
+  endforeach()
+  foreach(d discovery ctp_http)
+    add_subdirectory(tests/integration/${d})
   endforeach()
   if(TARGET kestrova_core_router)
     add_subdirectory(tests/unit/router)
