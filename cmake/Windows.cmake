@@ -16,7 +16,7 @@ set(KESTROVA_WIN_LIBS ws2_32 iphlpapi wininet bcrypt)
 
 add_subdirectory(src/core)
 # The net layer: the modules whose Windows side is written (x_win.cpp beside x.cpp).
-foreach(m platform sockets hostnet discovery ctp)
+foreach(m platform sockets hostnet digest discovery ctp)
   add_subdirectory(src/net/${m})
 endforeach()
 target_link_libraries(kestrova_net_sockets PUBLIC ws2_32)
@@ -29,7 +29,7 @@ if(KESTROVA_BUILD_TESTS)
   set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
   add_subdirectory(/usr/src/googletest ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
   # The unit tests of the core.
-  foreach(d app discovery hostnet i18n langfiles protocols remote settings setup text)
+  foreach(d app discovery hostnet i18n langfiles protocols remote settings setup text upgrade)
     add_subdirectory(tests/unit/${d})
   endforeach()
   foreach(d discovery ctp_http)
