@@ -1,16 +1,11 @@
 #include "net/ctp/ctp_socket.h"
 
-#include <arpa/inet.h>
-#include <cerrno>
-#include <condition_variable>
-#include <fcntl.h>
 #include <algorithm>
+#include <condition_variable>
 #include <map>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
+
+#include "net/sockets/tcp_stream.h"
 
 namespace kestrova {
 
@@ -22,38 +17,15 @@ constexpr std::size_t kReceiveChunk = 10240;
 // Leftover bytes thrown away before a request, at most (a few whole replies).
 constexpr std::size_t kDrainMax = 4 * kCtpMaxReply;
 
-// poll() for one event, restarting after signals; true when the event (or an error/hang-up
-// condition, which the following send/recv then reports) is signalled in time.
-bool WaitFor(int fd, short events, std::chrono::milliseconds timeout) {
-  auto deadline = Clock::now() + timeout;
-  for (;;) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() < 0) left = std::chrono::milliseconds(0);
-    pollfd p{fd, events, 0};
-    int r = ::poll(&p, 1, static_cast<int>(left.count()));
-    if (r > 0) return true;
-    if (r == 0) return false;
-    if (errno != EINTR) return false;
-  }
-}
-
 }  // namespace
 
 TCTPSocket::TCTPSocket(std::string host, int port) : host_(std::move(host)), port_(port) {
-  in_addr addr{};
-  if (port < 0 || port > 65535 || ::inet_pton(AF_INET, host_.c_str(), &addr) != 1) return;
-  fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd_ < 0) return;
-  sockaddr_in peer{};
-  peer.sin_family = AF_INET;
-  peer.sin_port = htons(static_cast<uint16_t>(port));
-  peer.sin_addr = addr;
   // Not awaited here: the first send waits for the socket to become writable.
-  (void)::connect(fd_, reinterpret_cast<sockaddr*>(&peer), sizeof peer);
+  fd_ = TcpConnectStart(host_, port);
 }
 
 TCTPSocket::~TCTPSocket() {
-  if (fd_ >= 0) ::close(fd_);
+  TcpClose(fd_);
 }
 
 std::string TCTPSocket::Exchange(const std::string& request, const CtpTimeouts& t) {
@@ -71,7 +43,7 @@ std::string TCTPSocket::ExchangeLocked(const std::string& request, const CtpTime
   const auto drainDeadline = Clock::now() + t.Send;
   size_t drained = 0;
   for (;;) {
-    const ssize_t n = ::recv(fd_, scratch, sizeof scratch, MSG_DONTWAIT);
+    const long n = TcpRecv(fd_, scratch, sizeof scratch);
     if (n <= 0) break;
     drained += static_cast<size_t>(n);
     if (drained > kDrainMax || Clock::now() >= drainDeadline) return {};
@@ -82,26 +54,22 @@ std::string TCTPSocket::ExchangeLocked(const std::string& request, const CtpTime
   std::string_view pending = request;
   while (!pending.empty()) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(sendDeadline - Clock::now());
-    if (left.count() <= 0 || !WaitFor(fd_, POLLOUT, left)) return {};
-    ssize_t n = ::send(fd_, pending.data(), pending.size(), MSG_NOSIGNAL);
-    if (n < 0) {
-      if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
-      return {};
-    }
+    if (left.count() <= 0 || !TcpWait(fd_, true, left)) return {};
+    const long n = TcpSend(fd_, pending.data(), pending.size());
+    if (n == kTcpWouldBlock) continue;
+    if (n < 0) return {};
     pending.remove_prefix(static_cast<size_t>(n));
   }
 
   auto deadline = Clock::now() + t.Reply;
-  if (!WaitFor(fd_, POLLIN, t.Reply)) return {};
+  if (!TcpWait(fd_, false, t.Reply)) return {};
   std::string reply;
   for (;;) {
-    ssize_t n = ::recv(fd_, scratch, sizeof scratch, 0);
-    if (n < 0) {
-      if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
-        // spurious wake-up: wait again within the reply time
-      } else {
-        return reply;
-      }
+    const long n = TcpRecv(fd_, scratch, sizeof scratch);
+    if (n == kTcpWouldBlock) {
+      // spurious wake-up: wait again within the reply time
+    } else if (n < 0) {
+      return reply;
     } else if (n == 0) {
       return reply;  // the camera closed the connection: what arrived is the reply
     } else if (reply.size() < kCtpMaxReply) {
@@ -116,7 +84,7 @@ std::string TCTPSocket::ExchangeLocked(const std::string& request, const CtpTime
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0) return reply;
     auto wait = reply.empty() ? left : std::min(left, gap);
-    if (!WaitFor(fd_, POLLIN, wait)) return reply;
+    if (!TcpWait(fd_, false, wait)) return reply;
   }
 }
 

@@ -1,7 +1,5 @@
 #include "net/discovery/discovery_engine.h"
 
-#include <poll.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -368,13 +366,8 @@ std::vector<int> DiscoveryEngine::fds() const {
 }
 
 int DiscoveryEngine::WaitAndProcess(int timeoutMs) {
-  std::vector<pollfd> p;
-  for (int fd : fds()) p.push_back(pollfd{fd, POLLIN, 0});
-  int r;
-  do {
-    r = ::poll(p.data(), p.size(), timeoutMs);
-  } while (r < 0 && errno == EINTR);
-  if (r <= 0) return 0;
+  const std::vector<int> v = fds();
+  if (WaitAnyReadable(v, timeoutMs) != WaitResult::Readable) return 0;
   return ProcessPending();
 }
 

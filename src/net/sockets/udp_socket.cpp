@@ -213,6 +213,20 @@ uint16_t UdpSocket::LocalPort() const {
   return ntohs(sa.sin_port);
 }
 
+bool StartSockets() { return true; }
+
+WaitResult WaitAnyReadable(std::span<const int> fds, int timeoutMs) {
+  if (fds.empty()) return WaitResult::Error;
+  std::vector<pollfd> p;
+  for (int fd : fds) p.push_back(pollfd{fd, POLLIN, 0});
+  int r;
+  do {
+    r = ::poll(p.data(), p.size(), timeoutMs);
+  } while (r < 0 && errno == EINTR);
+  if (r < 0) return WaitResult::Error;
+  return r == 0 ? WaitResult::Timeout : WaitResult::Readable;
+}
+
 WakePipe::WakePipe() {
   int fds[2];
   if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) == 0) {

@@ -30,6 +30,14 @@ struct UdpDatagram {
 
 enum class WaitResult { Readable, Timeout, Error };
 
+// Starts the system's socket layer once per process (Windows Sockets 2.2 on Windows; nothing
+// to do elsewhere). False when sockets cannot be used at all. Every socket here calls it.
+bool StartSockets();
+
+// Waits at most timeoutMs for any of the descriptors (sockets of this module, WakePipe::fd()) to
+// become readable. Readable when one is, Timeout, or Error (also for an empty list).
+WaitResult WaitAnyReadable(std::span<const int> fds, int timeoutMs);
+
 class UdpSocket {
  public:
   UdpSocket() = default;
@@ -82,7 +90,7 @@ class UdpSocket {
   int fd_ = -1;
 };
 
-// A self-pipe that another thread writes to so that the owner's poll loop (or a
+// A self-pipe (on Windows a loopback UDP socket sending to itself) that another thread writes to so that the owner's poll loop (or a
 // QSocketNotifier on fd()) wakes up. Signal() is safe from any thread; Drain() on the owner's.
 class WakePipe {
  public:

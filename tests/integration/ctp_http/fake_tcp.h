@@ -3,12 +3,49 @@
 // closes the listener, shuts every open connection down and joins the threads.
 #pragma once
 
+#ifdef _WIN32
+// The same calls on Windows Sockets (the test server only; the code under test keeps its
+// platform side in its own files).
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include "net/sockets/udp_socket.h"  // StartSockets
+using ssize_t = long long;
+#define MSG_NOSIGNAL 0
+#define SHUT_RDWR SD_BOTH
+#define SOCK_CLOEXEC 0
+namespace kestrova::test::sys {
+inline int socket(int af, int type, int proto) { StartSockets(); return int(::socket(af, type, proto)); }
+inline int close(int fd) { return ::closesocket(SOCKET(fd)); }
+inline int poll(pollfd* p, unsigned n, int ms) { return ::WSAPoll(p, n, ms); }
+// A send blocked on a peer that never reads is not woken by shutdown() there: it gives up
+// after two seconds instead, so that Stop() can join the connection's thread.
+inline int accept4(int fd, sockaddr* a, int* l, int) {
+  const SOCKET s = ::accept(SOCKET(fd), a, l);
+  if (s != INVALID_SOCKET) {
+    const DWORD ms = 2000;
+    ::setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&ms), sizeof ms);
+  }
+  return int(s);
+}
+// shutdown() alone does not wake a thread blocked in recv() on that socket here; cancelling
+// the socket's pending I/O does.
+inline int shutdown(int fd, int how) {
+  const int r = ::shutdown(SOCKET(fd), how);
+  ::CancelIoEx(reinterpret_cast<HANDLE>(SOCKET(fd)), nullptr);
+  return r;
+}
+}  // namespace kestrova::test::sys
+#define KESTROVA_SYS kestrova::test::sys
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#define KESTROVA_SYS
+#endif
 
 #include <atomic>
 #include <cstdint>
@@ -25,7 +62,7 @@ class FakeTcpServer {
   using Handler = std::function<void(int fd, int connectionIndex)>;
 
   explicit FakeTcpServer(Handler h) : handler_(std::move(h)) {
-    listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    listen_ = KESTROVA_SYS::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -44,38 +81,38 @@ class FakeTcpServer {
 
   void Stop() {
     if (stopped_.exchange(true)) return;
-    ::shutdown(listen_, SHUT_RDWR);
-    ::close(listen_);
+    KESTROVA_SYS::shutdown(listen_, SHUT_RDWR);
+    KESTROVA_SYS::close(listen_);
     acceptor_.join();
     {
       std::lock_guard lock(mu_);
-      for (int fd : fds_) ::shutdown(fd, SHUT_RDWR);
+      for (int fd : fds_) KESTROVA_SYS::shutdown(fd, SHUT_RDWR);
     }
     for (auto& t : workers_) t.join();
     std::lock_guard lock(mu_);
-    for (int fd : fds_) ::close(fd);
+    for (int fd : fds_) KESTROVA_SYS::close(fd);
     fds_.clear();
   }
 
   // Closes every connection accepted so far (the camera "restarts"); the listener stays.
   void DropConnections() {
     std::lock_guard lock(mu_);
-    for (int fd : fds_) ::shutdown(fd, SHUT_RDWR);
+    for (int fd : fds_) KESTROVA_SYS::shutdown(fd, SHUT_RDWR);
   }
 
  private:
   void AcceptLoop() {
     for (;;) {
       pollfd p{listen_, POLLIN, 0};
-      if (::poll(&p, 1, 50) < 0 || stopped_) return;
+      if (KESTROVA_SYS::poll(&p, 1, 50) < 0 || stopped_) return;
       if (!(p.revents & POLLIN)) continue;
-      int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
+      int fd = KESTROVA_SYS::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
       if (fd < 0) {
         if (stopped_) return;
         continue;
       }
       int one = 1;
-      ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+      ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
       int idx = count_++;
       std::lock_guard lock(mu_);
       fds_.push_back(fd);

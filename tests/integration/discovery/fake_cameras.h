@@ -3,8 +3,6 @@
 // thread (Serve) or on a thread of their own (ServeInBackground) when another process searches.
 #pragma once
 
-#include <poll.h>
-
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -115,10 +113,9 @@ inline bool PumpUntil(DiscoveryEngine& engine, const std::vector<FakeCamera*>& c
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
     if (left <= 0) return false;
-    std::vector<pollfd> p;
-    for (int fd : engine.fds()) p.push_back({fd, POLLIN, 0});
-    for (auto* c : cams) p.push_back({c->fd(), POLLIN, 0});
-    ::poll(p.data(), p.size(), int(std::min<long long>(left, 100)));
+    std::vector<int> fds = engine.fds();
+    for (auto* c : cams) fds.push_back(c->fd());
+    WaitAnyReadable(fds, int(std::min<long long>(left, 100)));
   }
 }
 

@@ -1,9 +1,9 @@
-// A private folder for one test, made with mkdtemp and removed with its content afterwards.
+// A private folder for one test, made fresh (never one that already existed) and removed with its
+// content afterwards.
 #pragma once
 
-#include <stdlib.h>
-
 #include <filesystem>
+#include <random>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -14,8 +14,17 @@ namespace kestrova::test {
 class TempDir {
  public:
   TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "kestrova-test-XXXXXX").string();
-    if (::mkdtemp(tmpl.data())) path_ = tmpl;
+    std::error_code ec;
+    const std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+    std::random_device rd;
+    for (int i = 0; !ec && i < 100 && path_.empty(); ++i) {
+      const std::filesystem::path p = base / ("kestrova-test-" + std::to_string(rd()));
+      if (std::filesystem::create_directory(p, ec)) {
+        std::filesystem::permissions(p, std::filesystem::perms::owner_all, ec);
+        path_ = p;
+      }
+      ec.clear();
+    }
   }
   ~TempDir() {
     std::error_code ec;
